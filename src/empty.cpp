@@ -1,0 +1,1 @@
+// Keeps every library non-empty while its directory is still being filled.
