@@ -18,7 +18,9 @@ BigBuffer& BigBuffer::operator=(BigBuffer&& other) noexcept {
   return *this;
 }
 
-BigBuffer::~BigBuffer() { release(); }
+BigBuffer::~BigBuffer() {
+  release();
+}
 
 void BigBuffer::release() {
   if (data_ != nullptr) munmap(data_, size_);
@@ -29,8 +31,7 @@ void BigBuffer::release() {
 bool BigBuffer::allocate(std::size_t bytes) {
   release();
   if (bytes == 0) bytes = 1;
-  void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                 -1, 0);
+  void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) return false;
 #ifdef MADV_HUGEPAGE
   if (bytes >= (std::size_t{2} << 20)) madvise(p, bytes, MADV_HUGEPAGE);
@@ -42,8 +43,8 @@ bool BigBuffer::allocate(std::size_t bytes) {
 
 bool ImageStore::allocate(std::int32_t max_width, std::int32_t max_height, std::string& error) {
   if (max_width < 1 || max_height < 1) {
-    error = "the largest picture size must be at least 1 x 1 (maxh = " +
-            std::to_string(max_width) + ", maxv = " + std::to_string(max_height) + ")";
+    error = "the largest picture size must be at least 1 x 1 (maxh = " + std::to_string(max_width) +
+            ", maxv = " + std::to_string(max_height) + ")";
     return false;
   }
   const std::size_t plane_bytes =

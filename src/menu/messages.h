@@ -23,15 +23,24 @@ constexpr int kMessageWidth = 25;
 // The message's text, blank-padded to 25 characters.
 constexpr std::string_view message_text(Message m) {
   switch (m) {
-    case Message::kNone: return "                         ";
-    case Message::kCanceled: return "Canceled.                ";
-    case Message::kUnrecognizedFile: return "Error: unrecognized file ";
-    case Message::kSizeTooLarge: return "Error: size is too large ";
-    case Message::kJpegDecodeError: return "Error: JPEG decode error ";
-    case Message::kFileSaved: return "File saved.              ";
-    case Message::kFileLoaded: return "File loaded.             ";
-    case Message::kNotPalettized: return "Error: not palettized    ";
-    case Message::kFileNotSaved: return "Error: file not saved    ";
+    case Message::kNone:
+      return "                         ";
+    case Message::kCanceled:
+      return "Canceled.                ";
+    case Message::kUnrecognizedFile:
+      return "Error: unrecognized file ";
+    case Message::kSizeTooLarge:
+      return "Error: size is too large ";
+    case Message::kJpegDecodeError:
+      return "Error: JPEG decode error ";
+    case Message::kFileSaved:
+      return "File saved.              ";
+    case Message::kFileLoaded:
+      return "File loaded.             ";
+    case Message::kNotPalettized:
+      return "Error: not palettized    ";
+    case Message::kFileNotSaved:
+      return "Error: file not saved    ";
   }
   return "                         ";
 }

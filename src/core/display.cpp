@@ -1,0 +1,34 @@
+#include "core/display.h"
+
+namespace core {
+
+namespace {
+struct NumberedMode {
+  int width, height, columns, rows;
+};
+constexpr NumberedMode kModes[] = {
+    {320, 200, 40, 25},  {320, 240, 40, 30},   {400, 300, 50, 37},
+    {512, 384, 64, 24},  {640, 400, 80, 25},   {640, 480, 80, 30},
+    {800, 600, 100, 37}, {1024, 768, 128, 48}, {1280, 1024, 160, 64},
+};
+constexpr int kSmallestWidth = 320, kSmallestHeight = 200;
+constexpr int kLargestSide = 8192;  // beyond this no desktop shows the screen
+}  // namespace
+
+bool display_mode(std::int32_t mode, DisplayMode& out) {
+  if (mode >= 13 && mode <= 21) {
+    const NumberedMode& m = kModes[mode - 13];
+    out = {m.width, m.height, m.columns, m.rows};
+    return true;
+  }
+  if (mode <= 21) return false;
+  const int width = mode / 10000;
+  const int height = mode % 10000;
+  if (width < kSmallestWidth || height < kSmallestHeight) return false;
+  if (width > kLargestSide || height > kLargestSide) return false;
+  // Tall custom screens get 8 x 16 cells; the others keep a new window's 8 x 8 cells.
+  out = {width, height, width / 8, height > 400 ? height / 16 : height / 8};
+  return true;
+}
+
+}  // namespace core

@@ -1,0 +1,184 @@
+#include "core/main_loop.h"
+
+#include <algorithm>
+
+#include "core/operations.h"
+#include "menu/input.h"
+#include "menu/render.h"
+#include "platform/keys.h"
+
+namespace core {
+
+namespace {
+
+constexpr int kIdlePauseMs = 40;
+
+void present(App& app) {
+  menu::Menus& menus = app.menus;
+  menus.integer(menu::slot::kWidth) = app.store.width;
+  menus.integer(menu::slot::kHeight) = app.store.height;
+  menus.real(menu::slot::kAspect) = app.view.aspect;
+  menus.real(menu::slot::kScaling) = app.view.scaling;
+  app.screen.lock();
+  present_back_buffer(app);
+  if (menus.state.menus_hidden == 0) {
+    menu::draw_menus(app);
+    menu::draw_status_line(app);
+  }
+  app.screen.unlock();
+  menus.state.status_message = menu::Message::kNone;
+  app.frame.present_request = 0;
+  if (app.shown_title != app.current_name) {
+    app.shown_title = app.current_name;
+    app.screen.set_title(app.current_name);
+  }
+}
+
+void show_reminder(App& app) {
+  static constexpr const char* kLines[12] = {
+      " F1 (this reminder)",
+      " F2 fit-to-screen",
+      " F3 previous file",
+      " F4 next file",
+      "",
+      " F11 hide menus",
+      " ALT access menu bar",
+      " arrows navigate menus or",
+      "  scroll image",
+      " TAB cycle active menu",
+      " PGUP/PGDN/HOME/END",
+      "  pixel aspect/zoom",
+  };
+  platform::Screen& s = app.screen;
+  const auto& c = app.interface_colours;
+  s.set_colours(c[0], c[1]);
+  s.locate(5, 6);
+  s.print(std::string(28, ' '));
+  for (int row = 6; row <= 17; ++row) {
+    s.locate(row, 6);
+    s.print(" ");
+    s.locate(row, 33);
+    s.print(" ");
+  }
+  s.locate(18, 6);
+  s.print(std::string(28, ' '));
+  s.set_colours(c[0], c[2]);
+  for (int i = 0; i < 12; ++i) {
+    std::string text = kLines[i];
+    text.resize(26, ' ');
+    s.locate(6 + i, 7);
+    s.print(text);
+  }
+  s.pause(-1);
+  (void)s.read_key();
+  app.frame.present_request = 1;
+}
+
+// Every benchmark pass reloads, reprocesses and recomposes; a key or a right press ends it.
+void benchmark_step(App& app) {
+  app.frame.redraw_request = 1;
+  if (app.screen.timer() > app.frame.benchmark_start + 4.0) {
+    app.frame.benchmark_start = app.screen.timer();
+    app.frame.frame_counter = 0.0;
+  }
+  if (app.mouse.right_press == 2) app.frame.interaction_mode = 0;
+  if (!app.keystroke.empty()) app.frame.interaction_mode = 0;
+  app.requested_name = app.current_name;
+  load_requested_picture(app);
+  app.frame.reprocess_request = 1;
+}
+
+void end_of_pass(App& app) {
+  MouseState& m = app.mouse;
+  m.drag_origin_x = m.x;
+  m.drag_origin_y = m.y;
+  m.raw_drag_origin_x = m.raw_x;
+  m.raw_drag_origin_y = m.raw_y;
+  app.previous_scaling = app.view.scaling;
+  app.previous_aspect = app.view.aspect;
+}
+
+bool mouse_unchanged(const MouseState& m) {
+  return m.x == m.previous_x && m.y == m.previous_y && m.buttons == m.previous_buttons &&
+         m.wheel == m.previous_wheel;
+}
+
+}  // namespace
+
+void poll_mouse(App& app) {
+  MouseState& m = app.mouse;
+  m.previous_buttons = m.buttons;
+  m.previous_wheel = m.wheel;
+  m.previous_x = m.x;
+  m.previous_y = m.y;
+  const platform::MouseReading r = app.screen.poll_mouse();
+  m.raw_x = r.x;
+  m.raw_y = r.y;
+  m.wheel = r.wheel;
+  m.buttons = r.buttons;
+  m.x = m.raw_x;
+  m.y = m.raw_y;
+  m.left_press = 0;
+  m.right_press = 0;
+  if (m.buttons == -1) m.buttons = 0;
+  if ((m.previous_buttons & 1) == 0) m.left_press = static_cast<std::uint8_t>(m.buttons & 1);
+  if ((m.previous_buttons & 2) == 0) m.right_press = static_cast<std::uint8_t>(m.buttons & 2);
+  m.x = std::clamp(m.x, 0, app.screen_record.last_x);
+  m.y = std::clamp(m.y, 0, app.screen_record.last_y);
+}
+
+PassEnd run_pass(App& app) {
+  FrameState& f = app.frame;
+  f.no_picture = app.store.has_picture() ? 0 : 1;
+  if (f.reprocess_request == 1) {
+    run_pipeline(app);
+    f.reprocess_request = 0;
+    f.redraw_request = 1;
+  }
+  if (f.redraw_request != 0) {
+    if (f.no_picture == 0) update_view(app);
+    f.redraw_request = 0;
+    f.present_request = 1;
+  }
+  if (f.present_request == 1) present(app);
+
+  for (;;) {
+    poll_mouse(app);
+    app.keystroke = app.screen.read_key();
+    if (f.interaction_mode == kBenchmarkMode) {
+      benchmark_step(app);
+      return PassEnd::kNextPass;
+    }
+    menu::alt_check(app);
+    if (f.present_request == 1) return PassEnd::kNextPass;
+    if (app.keystroke.empty() && mouse_unchanged(app.mouse)) {
+      // A file dropped onto the window opens as an answer to Open would.
+      std::string dropped = app.screen.take_dropped_file();
+      if (!dropped.empty()) {
+        app.requested_name = std::move(dropped);
+        load_requested_picture(app);
+        f.reprocess_request = 1;
+        return PassEnd::kNextPass;
+      }
+      app.screen.pause(kIdlePauseMs);
+      continue;
+    }
+    break;
+  }
+
+  if (platform::is_extended(app.keystroke, platform::scan::kF1)) {
+    show_reminder(app);
+    return PassEnd::kNextPass;
+  }
+  const PassEnd end = menu::input_pass(app);
+  if (end == PassEnd::kEndOfPass) end_of_pass(app);
+  return end;
+}
+
+int run_main_loop(App& app) {
+  while (run_pass(app) != PassEnd::kQuit) {
+  }
+  return 0;
+}
+
+}  // namespace core

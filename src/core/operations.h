@@ -1,0 +1,31 @@
+// The operations the main loop and the menus ask for, joining the App's state to the
+// pure routines of formats/ and image/.
+#pragma once
+
+#include "core/app.h"
+
+namespace core {
+
+// Loads the picture named by the requested name into the working image; sets the status
+// message and, when the load got far enough, the current name.
+void load_requested_picture(App& app);
+// Rebuilds the processed image from the working image through the enabled stages.
+void run_pipeline(App& app);
+// Composes the view into the back buffer for the pending redraw request.
+void update_view(App& app);
+// Converts the back buffer into the screen's framebuffer (inside the main loop's lock).
+void present_back_buffer(App& app);
+// Saves the picture under the current name at 24, 16 or 8 bits per pixel.
+void save_picture(App& app, int depth);
+void fit_to_screen(App& app);
+void original_size(App& app);
+void flip_x(App& app);
+void flip_y(App& app);
+// Resizes the working image to "nEw x" x "neW y".
+void resize_picture(App& app);
+// The view keys (arrows, Page Up/Down, Home, End); returns true when the key was one.
+bool view_key(App& app, int scan_code);
+// The mouse view control at the end of an input pass.
+void mouse_view(App& app);
+
+}  // namespace core
