@@ -1,0 +1,178 @@
+// Scan decoding: Huffman symbols and values, coefficient blocks with DC prediction, the
+// MCU walk with restarts, and placement of each MCU into the working image.
+#include <algorithm>
+
+#include "formats/jpeg/bit_reader.h"
+#include "formats/jpeg/decoder.h"
+#include "formats/jpeg/zigzag.h"
+
+namespace formats {
+namespace {
+
+using menu::Message;
+
+// Returns the symbol, or -1 when no code of up to 16 bits matches. Needs 16 buffered bits.
+inline int decode_symbol(jpeg::BitReader& bits, const jpeg::HuffmanTable& table) {
+  const std::uint16_t entry = table.fast[bits.peek(jpeg::kLookaheadBits)];
+  if (entry != 0) {
+    bits.consume(entry >> 8);
+    return entry & 0xFF;
+  }
+  const std::uint32_t next = bits.peek(16);
+  for (int length = jpeg::kLookaheadBits + 1; length <= 16; ++length) {
+    const auto code = static_cast<std::int32_t>(next >> (16 - length));
+    if (code < table.limit[length]) {
+      bits.consume(length);
+      return table.symbols[table.offset[length] + code - table.first[length]];
+    }
+  }
+  return -1;
+}
+
+// The value of `size` bits that follow a symbol (T.81 EXTEND). Needs `size` buffered bits.
+inline std::int32_t receive_value(jpeg::BitReader& bits, int size) {
+  if (size == 0) return 0;
+  const auto m = static_cast<std::int32_t>(bits.peek(size));
+  bits.consume(size);
+  return (m >> (size - 1)) != 0 ? m : m - ((1 << size) - 1);
+}
+
+// Decodes one block's coefficients into slot `k`, dequantised and in natural order.
+inline bool decode_block(jpeg::BitReader& bits, const jpeg::Tables& tables,
+                         jpeg::Component& component, jpeg::ScanScratch& scratch, int k) {
+  std::int16_t* coef = scratch.coef[k];
+  std::uint8_t* nonzero = scratch.nonzero[k];
+  for (int i = 0; i < scratch.nonzero_count[k]; ++i) coef[nonzero[i]] = 0;
+  int count = 0;
+  const std::uint8_t* quant = tables.quant[component.quant].data();
+
+  bits.refill();
+  const int dc_symbol = decode_symbol(bits, tables.huffman[component.dc_table]);
+  if (dc_symbol < 0) {
+    scratch.nonzero_count[k] = 0;
+    return false;
+  }
+  component.predictor =
+      static_cast<std::int16_t>(component.predictor + receive_value(bits, dc_symbol & 15));
+  const auto dc = static_cast<std::int16_t>(quant[0] * component.predictor);
+  if (dc != 0) {
+    coef[0] = dc;
+    nonzero[count++] = 0;
+  }
+
+  const jpeg::HuffmanTable& ac = tables.huffman[component.ac_table];
+  bool ok = true;
+  for (int p = 1; p < 64; ++p) {
+    bits.refill();
+    const int rs = decode_symbol(bits, ac);
+    if (rs <= 0) {  // end of block, or no code matched
+      ok = rs == 0;
+      break;
+    }
+    p += rs >> 4;
+    const std::int32_t value = receive_value(bits, rs & 15);
+    if (p > 63) {  // a run past the last coefficient has nowhere to go
+      ok = false;
+      break;
+    }
+    const auto f = static_cast<std::int16_t>(quant[p] * static_cast<std::int16_t>(value));
+    if (f != 0) {
+      const int natural = jpeg::kZigzag[p];
+      coef[natural] = f;
+      nonzero[count++] = static_cast<std::uint8_t>(natural);
+    }
+  }
+  scratch.nonzero_count[k] = count;
+  return ok;
+}
+
+}  // namespace
+
+LoadResult JpegDecoder::decode_scan(std::span<const std::uint8_t> file, std::size_t start,
+                                    std::uint16_t restart_interval, img::ImageStore& store) {
+  jpeg::Tables& t = tables_;
+  jpeg::ScanScratch& s = scratch_;
+  const int h1 = t.components[1].sampling >> 4;
+  const int v1 = t.components[1].sampling & 15;
+  const bool colour = t.frame_components > 1;
+  for (jpeg::Component& c : t.components) c.predictor = 0;
+
+  jpeg::BitReader bits(file.data(), file.size(), start);
+  const img::Plane plane = store.working();
+  const std::int32_t maxh = store.maxh;
+  const std::int32_t maxv = store.maxv;
+  const std::int32_t width = t.frame_width;
+  const std::int32_t height = t.frame_height;
+  int mcu_counter = 0;
+  bool stopped = false;
+
+  jpeg::BlockColour block{};
+  block.h_shift = h1 - 1;
+  block.v_shift = v1 - 1;
+
+  for (std::int32_t y = 0; y <= height - 1 && !stopped; y += 8 * v1) {
+    for (std::int32_t x = 0; x <= width - 1; x += 8 * h1) {
+      for (int b = 0; b < h1 * v1; ++b) {
+        if (!decode_block(bits, t, t.components[1], s, b)) return {Message::kJpegDecodeError};
+      }
+      if (colour && (!decode_block(bits, t, t.components[2], s, 4) ||
+                     !decode_block(bits, t, t.components[3], s, 5))) {
+        return {Message::kJpegDecodeError};
+      }
+      // A scan that needed bits from beyond the end of the file is cut short.
+      if (bits.overran()) return {Message::kJpegDecodeError};
+
+      bool chroma_ready = false;
+      for (int by = 0; by < v1 && !stopped; ++by) {
+        for (int bx = 0; bx < h1; ++bx) {
+          const std::int32_t x0 = x + bx * 8;
+          const std::int32_t y0 = y + by * 8;
+          if (x0 + 8 > maxh) continue;
+          if (y0 + 8 > maxv) {
+            stopped = true;
+            break;
+          }
+          if (!chroma_ready) {
+            if (colour) {
+              sum_kernel_(s.coef[4], s.nonzero[4], s.nonzero_count[4], basis_, s.samples[4]);
+              sum_kernel_(s.coef[5], s.nonzero[5], s.nonzero_count[5], basis_, s.samples[5]);
+              block.cb = s.samples[4];
+              block.cr = s.samples[5];
+            } else {
+              block.cb = s.zero;
+              block.cr = s.zero;
+            }
+            chroma_ready = true;
+          }
+          const int k = by * h1 + bx;
+          sum_kernel_(s.coef[k], s.nonzero[k], s.nonzero_count[k], basis_, s.samples[k]);
+          block.luma = s.samples[k];
+          block.col0 = h1 == 2 ? bx * 4 : 0;
+          block.row0 = v1 == 2 ? by * 4 : 0;
+          colour_kernel_(block, plane.row(y0) + x0, plane.stride);
+        }
+      }
+      if (stopped) break;
+
+      if (++mcu_counter == restart_interval) {
+        mcu_counter = 0;
+        bits.restart();
+        for (jpeg::Component& c : t.components) c.predictor = 0;
+      }
+    }
+  }
+
+  LoadResult result{Message::kFileLoaded, true};
+  if (stopped) {
+    result.message = Message::kSizeTooLarge;
+    store.height = maxv;
+  }
+  if (store.width >= maxh) {
+    result.message = Message::kSizeTooLarge;
+    store.width = maxh;
+  }
+  store.height = std::min(store.height, maxv);
+  return result;
+}
+
+}  // namespace formats

@@ -1,0 +1,42 @@
+// Command-line options of veldran-convert. Settings (sizes, output depth) are plain
+// fields; operations on the picture are steps, run in the order they were given.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "image/image_store.h"
+#include "menu/messages.h"
+
+namespace convert {
+
+// What a step may touch besides the picture.
+struct StepContext {
+  img::ImageStore& store;
+};
+
+struct Step {
+  std::string name;
+  std::function<menu::Message(StepContext&)> apply;  // kNone when all went well
+};
+
+struct Options {
+  std::string input;
+  std::string output;
+  int depth = 24;
+  std::int32_t max_width = 4096;
+  std::int32_t max_height = 4096;
+  bool help = false;
+  std::vector<Step> steps;  // between the load and the save
+};
+
+// Fills `options` from argv[1..]; returns false with a reason in `error` on bad arguments.
+bool parse_options(int argc, const char* const* argv, Options& options, std::string& error);
+
+// The text printed for --help and after bad arguments.
+std::string_view usage_text();
+
+}  // namespace convert
