@@ -34,9 +34,9 @@ class BigBuffer {
 };
 
 struct ImageStore {
-  std::int32_t maxh = 0;  // columns of each plane
-  std::int32_t maxv = 0;  // rows of each plane
-  std::int32_t width = 0;   // the picture: the top-left width x height rectangle
+  std::int32_t maxh = 0;   // columns of each plane
+  std::int32_t maxv = 0;   // rows of each plane
+  std::int32_t width = 0;  // the picture: the top-left width x height rectangle
   std::int32_t height = 0;
 
   BigBuffer working_memory;
@@ -47,9 +47,7 @@ struct ImageStore {
   Plane working() const { return {static_cast<Pixel*>(working_memory.data()), maxh}; }
   Plane processed() const { return {static_cast<Pixel*>(processed_memory.data()), maxh}; }
   std::uint8_t* row_buffer() const { return static_cast<std::uint8_t*>(row_memory.data()); }
-  std::uint8_t* column_buffer() const {
-    return static_cast<std::uint8_t*>(column_memory.data());
-  }
+  std::uint8_t* column_buffer() const { return static_cast<std::uint8_t*>(column_memory.data()); }
   bool has_picture() const { return width >= 1 && height >= 1; }
 
   // Allocates everything for the given maxima; on failure says why in `error`.
