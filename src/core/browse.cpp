@@ -1,0 +1,114 @@
+#include "core/browse.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "core/operations.h"
+
+namespace core {
+
+namespace {
+
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool ends_with_extension(std::string_view name, std::string_view ext) {
+  if (name.size() < ext.size()) return false;
+  const std::string_view tail = name.substr(name.size() - ext.size());
+  return std::equal(tail.begin(), tail.end(), ext.begin(), [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == b;
+  });
+}
+
+// -1, 0 or 1 comparing two names in natural order.
+int natural_compare(std::string_view a, std::string_view b) {
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (is_digit(a[i]) && is_digit(b[j])) {
+      std::size_t ei = i, ej = j;
+      while (ei < a.size() && is_digit(a[ei])) ++ei;
+      while (ej < b.size() && is_digit(b[ej])) ++ej;
+      std::size_t si = i, sj = j;  // skip leading zeros
+      while (si + 1 < ei && a[si] == '0') ++si;
+      while (sj + 1 < ej && b[sj] == '0') ++sj;
+      const std::size_t li = ei - si, lj = ej - sj;
+      if (li != lj) return li < lj ? -1 : 1;
+      const int c = a.substr(si, li).compare(b.substr(sj, lj));
+      if (c != 0) return c < 0 ? -1 : 1;
+      i = ei;
+      j = ej;
+      continue;
+    }
+    const auto ca = static_cast<unsigned char>(a[i]), cb = static_cast<unsigned char>(b[j]);
+    if (ca != cb) return ca < cb ? -1 : 1;
+    ++i;
+    ++j;
+  }
+  if (i < a.size()) return 1;
+  if (j < b.size()) return -1;
+  return 0;
+}
+
+// Finds the current name; the position after the last name when it is not listed.
+int find_position(const std::vector<std::string>& listing, const std::string& current) {
+  const auto it = std::find(listing.begin(), listing.end(), current);
+  return static_cast<int>(it - listing.begin());
+}
+
+std::string name_at(const std::vector<std::string>& listing, int position) {
+  if (position < 0 || position >= static_cast<int>(listing.size())) return {};
+  return listing[static_cast<std::size_t>(position)];
+}
+
+}  // namespace
+
+bool natural_less(std::string_view a, std::string_view b) {
+  const int c = natural_compare(a, b);
+  if (c != 0) return c < 0;
+  return a < b;
+}
+
+std::vector<std::string> folder_listing(const std::string& folder) {
+  std::vector<std::string> bmp, jpg;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    if (ends_with_extension(name, ".bmp")) {
+      bmp.push_back(std::move(name));
+    } else if (ends_with_extension(name, ".jpg")) {
+      jpg.push_back(std::move(name));
+    }
+  }
+  std::sort(bmp.begin(), bmp.end(), natural_less);
+  std::sort(jpg.begin(), jpg.end(), natural_less);
+  bmp.insert(bmp.end(), std::make_move_iterator(jpg.begin()), std::make_move_iterator(jpg.end()));
+  return bmp;
+}
+
+bool previous_file(App& app) {
+  int position = find_position(folder_listing(), app.current_name);
+  while (position > 0) {
+    --position;
+    // The folder is listed afresh for every step, as it may change under us.
+    app.requested_name = name_at(folder_listing(), position);
+    load_requested_picture(app);
+    if (app.status() != menu::Message::kUnrecognizedFile) return true;
+  }
+  return false;
+}
+
+bool next_file(App& app) {
+  int position = find_position(folder_listing(), app.current_name);
+  for (;;) {
+    ++position;
+    app.requested_name = name_at(folder_listing(), position);
+    if (app.requested_name.empty()) return false;
+    load_requested_picture(app);
+    if (app.status() != menu::Message::kUnrecognizedFile) return true;
+  }
+}
+
+}  // namespace core
