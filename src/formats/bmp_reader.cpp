@@ -21,15 +21,16 @@ std::uint32_t field(std::span<const std::uint8_t> file, std::size_t offset, int 
   return v;
 }
 
-// Copies `count` bytes from `offset`, zero-filling what lies beyond the end of the file.
-void copy_bytes(std::span<const std::uint8_t> file, std::uint64_t offset, std::size_t count,
-                std::uint8_t* out) {
+// Copies what the file holds of `count` bytes from `offset`; returns how many it held.
+std::size_t copy_bytes(std::span<const std::uint8_t> file, std::uint64_t offset, std::size_t count,
+                       std::uint8_t* out) {
   std::size_t avail = 0;
   if (offset < file.size()) {
     avail = static_cast<std::size_t>(std::min<std::uint64_t>(count, file.size() - offset));
     std::memcpy(out, file.data() + offset, avail);
   }
   if (avail < count) std::memset(out + avail, 0, count - avail);
+  return avail;
 }
 
 void convert_8(const std::uint8_t* src, img::Pixel* out, std::int32_t width,
@@ -82,25 +83,28 @@ LoadResult read_bmp(std::span<const std::uint8_t> file, img::ImageStore& store) 
   const img::Plane plane = store.working();
   for (std::int32_t r = 0; r < height; ++r) {
     const std::uint64_t offset = pixel_start + static_cast<std::uint64_t>(r) * stride;
-    const std::uint8_t* src = nullptr;
+    const std::uint8_t* src = row;
+    std::int32_t whole_pixels = width;
     if (offset + row_bytes <= file.size()) {
-      src = file.data() + offset;  // whole row present: convert in place
+      src = file.data() + offset;  // the whole row is there: convert it in place
     } else {
-      copy_bytes(file, offset, row_bytes, row);
-      src = row;
+      whole_pixels = static_cast<std::int32_t>(copy_bytes(file, offset, row_bytes, row) /
+                                               static_cast<std::size_t>(bytes_per_pixel));
     }
     img::Pixel* out = plane.row(height - 1 - r);
     switch (bytes_per_pixel) {
       case 1:
-        convert_8(src, out, width, palette);
+        convert_8(src, out, whole_pixels, palette);
         break;
       case 2:
-        convert_16(src, out, width);
+        convert_16(src, out, whole_pixels);
         break;
       default:
-        convert_24(src, out, width);
+        convert_24(src, out, whole_pixels);
         break;
     }
+    // Pixels the file does not hold (wholly) are black.
+    std::fill(out + whole_pixels, out + width, img::Pixel{0});
   }
   return {menu::Message::kFileLoaded, true};
 }

@@ -1,0 +1,88 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora: small valid BMP files at 8, 16, 24 (and 32) bits and small
+JPEG files made by cjpeg in every sampling, grey, with restart intervals, odd sizes."""
+import os
+import struct
+import subprocess
+import sys
+
+here = os.path.dirname(os.path.abspath(__file__))
+
+
+def card(w, h):
+    """A small test card: gradients with a diagonal stripe."""
+    return [[((x * 255) // max(w - 1, 1), (y * 255) // max(h - 1, 1),
+              255 if (x + y) % 7 < 2 else (x * y) % 256) for x in range(w)] for y in range(h)]
+
+
+def bmp(px, bits):
+    h, w = len(px), len(px[0])
+    bpp = {8: 1, 16: 2, 24: 3, 32: 4}[bits]
+    stride = (w * bpp + 3) & ~3
+    pal = b''
+    if bits == 8:
+        pal = b''.join(struct.pack('<BBBB', (i & 7) * 36, ((i >> 3) & 7) * 36, (i >> 6) * 85, 0)
+                       for i in range(256))
+    rows = b''
+    for y in range(h - 1, -1, -1):
+        row = b''
+        for r, g, b in px[y]:
+            if bits == 8:
+                row += bytes([(r * 7 // 255) | ((g * 7 // 255) << 3) | ((b * 3 // 255) << 6)])
+            elif bits == 16:
+                row += struct.pack('<H', (b >> 3) | ((g >> 3) << 5) | ((r >> 3) << 10))
+            else:
+                row += bytes([b, g, r]) + (b'\0' if bits == 32 else b'')
+        rows += row + b'\0' * (stride - len(row))
+    off = 54 + len(pal)
+    head = b'BM' + struct.pack('<IIIIiiHHIIiiII', off + len(rows), 0, off, 40, w, h, 1, bits,
+                               0, len(rows), 3780, 3780, 0, 0)
+    return head + pal + rows
+
+
+def ppm(px):
+    h, w = len(px), len(px[0])
+    return b'P6\n%d %d\n255\n' % (w, h) + bytes(c for row in px for p in row for c in p)
+
+
+def cjpeg(px, args):
+    return subprocess.run(['cjpeg'] + args, input=ppm(px), capture_output=True,
+                          check=True).stdout
+
+
+def main():
+    loader = os.path.join(here, 'corpus', 'fuzz_loader')
+    roundtrip = os.path.join(here, 'corpus', 'fuzz_bmp_roundtrip')
+    os.makedirs(loader, exist_ok=True)
+    os.makedirs(roundtrip, exist_ok=True)
+    for bits in (8, 16, 24, 32):
+        with open(os.path.join(loader, 'card_5x3_%d.bmp' % bits), 'wb') as f:
+            f.write(bmp(card(5, 3), bits))
+    jpegs = {
+        '444_16x16': (card(16, 16), ['-sample', '1x1']),
+        '422_17x9': (card(17, 9), ['-sample', '2x1']),
+        '440_9x17': (card(9, 17), ['-sample', '1x2']),
+        '420_17x9': (card(17, 9), ['-sample', '2x2', '-quality', '60']),
+        '420_33x20_restart1': (card(33, 20), ['-sample', '2x2', '-restart', '1B']),
+        'grey_12x10': (card(12, 10), ['-grayscale']),
+        '444_24x8_q100': (card(24, 8), ['-sample', '1x1', '-quality', '100']),
+        '420_40x24_optimize': (card(40, 24), ['-optimize', '-restart', '2B']),
+    }
+    for name, (px, args) in jpegs.items():
+        with open(os.path.join(loader, name + '.jpg'), 'wb') as f:
+            f.write(cjpeg(px, args))
+    # Round trip: depth selector, width, height, pal_size bytes, then keys and pixels.
+    seeds = {
+        'depth24_3x2': bytes([0, 3, 2, 0, 0]) + bytes(range(200)),
+        'depth16_5x5': bytes([1, 5, 5, 0, 0]) + bytes(range(255, 0, -1)),
+        'depth8_4x4_pal16': bytes([2, 4, 4, 16, 0]) + bytes((i * 37) & 255 for i in range(900)),
+        'depth8_2x2_pal256': bytes([2, 2, 2, 0, 1]) + bytes(800),
+    }
+    for name, data in seeds.items():
+        with open(os.path.join(roundtrip, name), 'wb') as f:
+            f.write(data)
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
