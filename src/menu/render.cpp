@@ -1,9 +1,156 @@
 #include "menu/render.h"
 
+#include <string_view>
+
+#include "platform/screen.h"
+
 namespace menu {
-void draw_menus(core::App&) {}
-void draw_status_line(core::App&) {}
-std::string format_value(float) {
-  return {};
+
+namespace {
+
+constexpr std::size_t kValueLength = 7;  // characters of a formatted value, sign and point included
+constexpr std::size_t kShownNameLength = 24;
+constexpr int kStatusRow = 23;
+
+// Interface colour numbers.
+constexpr int kBlack = 0, kGrey = 2, kLightGrey = 3, kDarkBlue = 4, kLightGreen = 5, kLightRed = 6,
+              kLightBlue = 7;
+
+int text_colour(Kind kind) {
+  switch (kind) {
+    case Kind::kOpener:
+      return kLightBlue;
+    case Kind::kCheckBox:
+      return kLightGreen;
+    case Kind::kCommand:
+      return kLightRed;
+    case Kind::kLabel:
+    case Kind::kShownValue:
+    case Kind::kEditedValue:
+      return kGrey;
+  }
+  return kGrey;
 }
+
+// The rounded ends of the selection bar: four one-pixel lines on each side, each shorter
+// than the one inside it by a pixel at top and bottom.
+void draw_selection_caps(core::App& app, const OpenEntry& e, std::uint32_t colour) {
+  const int h = app.screen_record.row_height;
+  const int left = (e.column - 1) * 8;
+  const int right = left + e.width * 8;
+  const int top = (e.row - 1) * h;
+  const int bottom = e.row * h - 1;
+  for (int k = 0; k < 4; ++k) {
+    app.screen.line(left - 1 - k, top + k, left - 1 - k, bottom - k, colour);
+    app.screen.line(right + k, top + k, right + k, bottom - k, colour);
+  }
+}
+
+void draw_entry(core::App& app, int index) {
+  platform::Screen& s = app.screen;
+  const auto& colours = app.interface_colours;
+  const OpenEntry& e = app.menus.entry(index);
+  const MenuItem& item = *e.item;
+
+  const std::uint32_t foreground = colours[static_cast<std::size_t>(text_colour(item.kind))];
+  std::uint32_t background = colours[kBlack];
+  if (index == app.menus.state.selected_entry) {
+    background = colours[kLightGrey];
+    draw_selection_caps(app, e, background);
+  }
+  s.set_colours(foreground, background);
+  s.locate(e.row, e.column);
+  s.print(item.label.substr(0, e.width));
+
+  if (item.kind == Kind::kCheckBox && app.menus.option(item.argument)) {
+    s.locate(e.row, e.column + 1);
+    s.print("X");
+  }
+  if (item.kind == Kind::kShownValue || item.kind == Kind::kEditedValue) {
+    if (item.kind == Kind::kEditedValue) s.set_colours(colours[kLightGrey], colours[kDarkBlue]);
+    const std::string text = format_value(app.menus.value_as_real(item.argument));
+    const std::string field = std::string(kValueLength - text.size(), ' ') + text;
+    s.locate(e.row, value_field_column(e));
+    s.print(field);
+  }
+}
+
+}  // namespace
+
+std::string format_value(float value) {
+  // Single precision throughout: digits are cut from the real as it is held, never rounded.
+  float limit = 10000000.0f;
+  std::string text;
+  if (value < 0.0f) {
+    value = -value;
+    limit = 1000000.0f;
+    text = "-";
+  }
+  if (value >= limit) return "big num";
+  bool started = false;
+  for (;;) {
+    if (limit == 1.0f) {
+      if (value == 0.0f) break;
+      text += '.';
+      started = true;
+      if (text.size() == kValueLength) break;
+    }
+    limit = limit / 10.0f;
+    if (value >= limit) started = true;
+    if (!started) continue;
+    int digit = 0;
+    while (value >= limit) {
+      value = value - limit;
+      ++digit;
+    }
+    text += static_cast<char>('0' + digit);
+    if (text.size() == kValueLength) break;
+  }
+  if (!started) text += '0';
+  return text;
+}
+
+void draw_menus(core::App& app) {
+  platform::Screen& s = app.screen;
+  const auto& colours = app.interface_colours;
+  Menus& menus = app.menus;
+
+  s.set_colours(colours[kLightGreen], colours[kBlack]);
+  s.locate(1, 3);
+  s.print("current file: " + app.current_name.substr(0, kShownNameLength));
+
+  core::FrameState& f = app.frame;
+  if (f.interaction_mode == core::kBenchmarkMode) {
+    f.frame_counter += 1.0;
+    const double now = s.timer();
+    if (now > f.benchmark_start) {
+      s.locate(3, 3);
+      s.print("FPS (R-click to end) " +
+              platform::format_number(f.frame_counter / (now - f.benchmark_start)));
+    }
+  }
+
+  // Auto-select: a panel that has the focus always shows a selection.
+  MenuState& st = menus.state;
+  if (st.active_panel != -1 && st.selected_entry == -1) {
+    const int first = menus.first_entry_of_panel(st.active_panel);
+    if (first >= 0) {
+      st.selected_entry = static_cast<std::int16_t>(first);
+    } else {
+      st.active_panel = -1;
+    }
+  }
+
+  for (int i = 0; i < menus.count(); ++i) draw_entry(app, i);
+}
+
+void draw_status_line(core::App& app) {
+  platform::Screen& s = app.screen;
+  s.set_colours(app.interface_colours[kLightGreen], app.interface_colours[kBlack]);
+  const Message m = app.menus.state.status_message;
+  if (m == Message::kNone) return;
+  s.locate(kStatusRow, 1);
+  s.print(message_text(m));
+}
+
 }  // namespace menu

@@ -8,6 +8,12 @@
 
 namespace menu {
 
+// A value entry shows its value in its last 7 columns.
+constexpr int kValueFieldWidth = 7;
+inline int value_field_column(const OpenEntry& e) {
+  return e.column + e.width - kValueFieldWidth;
+}
+
 void draw_menus(core::App& app);
 void draw_status_line(core::App& app);
 
