@@ -62,22 +62,18 @@ void Menus::close_panel(int p) {
     state.active_panel = -1;
     state.selected_entry = -1;
   }
+  // The selection follows its entry when entries before it go away, and is cleared when
+  // its own entry goes.
+  int selected = state.selected_entry;
+  if (selected >= count_ || (selected >= 0 && entry(selected).panel == p)) selected = -1;
   int out = 0;
-  int removed_before_selection = 0;
   for (int i = 0; i < count_; ++i) {
-    if (entry(i).panel == p) {
-      if (i < state.selected_entry) ++removed_before_selection;
-      continue;
-    }
+    if (entry(i).panel == p) continue;
+    if (i == selected) selected = out;
     entries_[static_cast<std::size_t>(out++)] = entries_[static_cast<std::size_t>(i)];
   }
   count_ = out;
-  // The selection follows its entry when entries before it go away.
-  if (state.selected_entry >= 0) {
-    state.selected_entry =
-        static_cast<std::int16_t>(state.selected_entry - removed_before_selection);
-    if (state.selected_entry >= count_) state.selected_entry = -1;
-  }
+  state.selected_entry = static_cast<std::int16_t>(selected);
 }
 
 int Menus::entry_at_point(int x, int y, int row_height) const {
