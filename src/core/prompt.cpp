@@ -1,0 +1,68 @@
+#include "core/prompt.h"
+
+#include <string>
+
+#include "core/operations.h"
+
+namespace core {
+
+namespace {
+constexpr int kTitleWidth = 26;
+constexpr int kFrameWidth = 28;
+constexpr int kFieldWidth = 24;
+constexpr int kBlack = 0, kDarkGrey = 1, kGrey = 2, kLightGrey = 3, kDarkBlue = 4;
+}  // namespace
+
+void filename_box(App& app, std::string_view title) {
+  platform::Screen& s = app.screen;
+  const auto& c = app.interface_colours;
+  const std::string inside(kTitleWidth, ' ');
+
+  s.set_colours(c[kBlack], c[kGrey]);
+  s.locate(7, 7);
+  s.print(title);
+  s.locate(8, 7);
+  s.print(inside);
+  s.locate(9, 7);
+  s.print(inside);
+
+  s.set_colours(c[kBlack], c[kDarkGrey]);
+  s.locate(6, 6);
+  s.print(std::string(kFrameWidth, ' '));
+  for (int row = 7; row <= 9; ++row) {
+    s.locate(row, 6);
+    s.print(" ");
+    s.locate(row, 33);
+    s.print(" ");
+  }
+  s.locate(10, 6);
+  s.print(std::string(kFrameWidth, ' '));
+
+  s.set_colours(c[kLightGrey], c[kDarkBlue]);
+  s.locate(8, 8);
+  s.print(std::string(kFieldWidth, ' '));
+  s.locate(8, 8);
+  app.requested_name = s.read_line();
+}
+
+void open_prompt(App& app) {
+  filename_box(app, kOpenTitle);
+  if (app.requested_name.empty()) {
+    app.set_status(menu::Message::kCanceled);
+    return;
+  }
+  load_requested_picture(app);
+}
+
+void save_prompt(App& app, int depth) {
+  filename_box(app, kSaveTitle);
+  if (app.requested_name.empty()) {
+    app.set_status(menu::Message::kCanceled);
+    return;
+  }
+  // The answer becomes the current name even when the save then fails.
+  app.current_name = app.requested_name;
+  save_picture(app, depth);
+}
+
+}  // namespace core
