@@ -1,0 +1,129 @@
+#include "menu/number_entry.h"
+
+#include <cmath>
+#include <string>
+
+#include "core/main_loop.h"
+#include "menu/render.h"
+#include "platform/keys.h"
+
+namespace menu {
+
+namespace {
+
+constexpr int kMaxCharacters = 7;
+constexpr int kNoPoint = 8;
+constexpr int kPollPauseMs = 30;
+constexpr int kFieldForeground = 3, kFieldBackground = 4;
+
+enum class EditEnd { kFinished, kAdvance, kAbandoned };
+
+struct Edit {
+  float accumulator = 0.0f;
+  int count = 0;  // characters accepted
+  int point_position = kNoPoint;
+  float sign = 1.0f;
+};
+
+// Every character accepted after the point divides by ten, minus signs included.
+float typed_value(Edit e) {
+  while (e.point_position < e.count) {
+    e.accumulator = e.accumulator / 10.0f;
+    ++e.point_position;
+  }
+  return e.sign * e.accumulator;
+}
+
+void store(Menus& menus, int slot, float value) {
+  if (Menus::is_real_slot(slot)) {
+    menus.real(slot) = value;
+  } else {
+    // Halves to even (the default rounding mode); 7 characters keep it within int32.
+    menus.integer(slot) = static_cast<std::int32_t>(std::nearbyint(value));
+  }
+}
+
+// Edits one entry. Prints straight onto the screen: nothing is presented meanwhile.
+EditEnd edit_one(core::App& app, int index) {
+  platform::Screen& s = app.screen;
+  const OpenEntry& e = app.menus.entry(index);
+  const int row = e.row;
+  const int field = value_field_column(e);
+  s.set_colours(app.interface_colours[kFieldForeground], app.interface_colours[kFieldBackground]);
+  s.locate(row, field);
+  s.print("_      ");
+
+  Edit edit;
+  auto echo = [&](char c) {
+    s.locate(row, field + edit.count);
+    s.print(std::string(1, c));
+    ++edit.count;
+  };
+  EditEnd end = EditEnd::kFinished;
+  for (;;) {
+    core::poll_mouse(app);
+    if (app.mouse.left_press != 0) break;
+    const std::string key = s.read_key();
+    if (key.empty()) {
+      s.pause(kPollPauseMs);
+      continue;
+    }
+    if (platform::is_extended(key, platform::scan::kClose)) {
+      // The window is closing: give the request back to the main loop, which ends the program.
+      s.push_back_key(key);
+      return EditEnd::kAbandoned;
+    }
+    if (key.size() == 1) {
+      const char c = key[0];
+      if (c == platform::kEnter) break;
+      if (c == platform::kEscape) return EditEnd::kAbandoned;
+      if (c == platform::kTab) {
+        end = EditEnd::kAdvance;
+        break;
+      }
+      if (c >= '0' && c <= '9') {
+        edit.accumulator = edit.accumulator * 10.0f + static_cast<float>(c - '0');
+        echo(c);
+      } else if (c == '.') {
+        echo(c);
+        edit.point_position = edit.count;
+      } else if (c == '-') {
+        echo(c);
+        edit.sign = -1.0f;
+      }
+    }
+    if (edit.count >= kMaxCharacters) break;
+  }
+  store(app.menus, e.item->argument, typed_value(edit));
+  return end;
+}
+
+int next_edited_value(const Menus& menus, int after) {
+  for (int i = after + 1; i < menus.count(); ++i) {
+    if (menus.entry(i).item->kind == Kind::kEditedValue) return i;
+  }
+  return -1;
+}
+
+}  // namespace
+
+EntryEnd number_entry(core::App& app, int index) {
+  bool stored = false;
+  for (;;) {
+    const EditEnd end = edit_one(app, index);
+    if (end == EditEnd::kAbandoned) {
+      app.frame.present_request = 1;
+      // Values stored earlier in a Tab chain still reach the picture.
+      if (stored) app.frame.reprocess_request = 1;
+      return EntryEnd::kAbandoned;
+    }
+    stored = true;
+    const int next = end == EditEnd::kAdvance ? next_edited_value(app.menus, index) : -1;
+    if (next < 0) break;
+    index = next;
+  }
+  app.frame.reprocess_request = 1;
+  return EntryEnd::kStored;
+}
+
+}  // namespace menu
