@@ -1,0 +1,143 @@
+// Cross-check against libjpeg's own decoder: files made by cjpeg in every sampling, grey,
+// with restart intervals, odd sizes and qualities 50 to 100, decoded here and by djpeg with
+// the integer transform and plain (replicating) upsampling. The transforms differ, so the
+// check is a tolerance: mean absolute difference per component below 1.5.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "formats/loader.h"
+#include "test_files.h"
+
+namespace formats_test {
+namespace {
+
+struct Raster {
+  int width = 0, height = 0, channels = 0;
+  Bytes data;
+};
+
+// Reads a binary PGM or PPM as djpeg writes it.
+bool read_pnm(const std::string& path, Raster& out) {
+  const Bytes b = read_bytes(path);
+  std::size_t at = 0;
+  auto token = [&]() {
+    while (at < b.size() && std::isspace(b[at])) ++at;
+    std::string t;
+    while (at < b.size() && !std::isspace(b[at])) t += static_cast<char>(b[at++]);
+    return t;
+  };
+  const std::string magic = token();
+  if (magic != "P5" && magic != "P6") return false;
+  out.channels = magic == "P6" ? 3 : 1;
+  out.width = std::stoi(token());
+  out.height = std::stoi(token());
+  token();  // maximum value
+  ++at;
+  out.data.assign(b.begin() + static_cast<std::ptrdiff_t>(at), b.end());
+  return out.data.size() == static_cast<std::size_t>(out.width) * out.height * out.channels;
+}
+
+// A synthetic photograph: smooth shading, edges, fine texture and noise.
+void write_source(const std::string& path, int w, int h) {
+  std::mt19937 rng(static_cast<unsigned>(w * 131 + h));
+  std::string s = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const double fx = static_cast<double>(x) / w, fy = static_cast<double>(y) / h;
+      const int noise = static_cast<int>(rng() % 21) - 10;
+      const int edge = ((x / 13 + y / 11) % 3 == 0) ? 60 : 0;
+      const int r = static_cast<int>(200 * fx + 40 * std::sin(y * 0.3)) + noise + edge;
+      const int g = static_cast<int>(180 * fy + 50 * std::cos(x * 0.21)) + noise;
+      const int b = static_cast<int>(120 + 100 * std::sin((x + y) * 0.05)) - edge + noise;
+      for (int v : {r, g, b}) s += static_cast<char>(std::clamp(v, 0, 255));
+    }
+  }
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  std::fwrite(s.data(), 1, s.size(), f);
+  std::fclose(f);
+}
+
+bool tools_available() {
+  return std::system("command -v cjpeg >/dev/null 2>&1 && command -v djpeg >/dev/null 2>&1") == 0;
+}
+
+TEST(JpegCrossCheck, AgreesWithLibjpegWithinTolerance) {
+  if (!tools_available()) GTEST_SKIP() << "cjpeg/djpeg (libjpeg-turbo-progs) not installed";
+  struct Case {
+    int width, height;
+    std::string options;
+  };
+  const Case cases[] = {
+      {64, 48, "-sample 1x1 -quality 90"},
+      {64, 48, "-sample 2x1 -quality 90"},
+      {64, 48, "-sample 1x2 -quality 90"},
+      {64, 48, "-sample 2x2 -quality 90"},
+      {64, 48, "-grayscale -quality 90"},
+      {33, 17, "-sample 2x2 -quality 50"},
+      {17, 9, "-sample 2x2 -quality 75"},
+      {101, 67, "-sample 2x1 -quality 100"},
+      {1, 1, "-sample 2x2 -quality 80"},
+      {7, 31, "-sample 1x2 -quality 60 -restart 1B"},
+      {120, 80, "-sample 2x2 -quality 85 -restart 3B"},
+      {120, 80, "-sample 1x1 -quality 95 -restart 1"},
+      {45, 29, "-grayscale -quality 70 -restart 2B"},
+      {200, 150, "-sample 2x2 -quality 92 -optimize"},
+      {96, 64, "-sample 1x1 -quality 100"},
+  };
+  ScratchDir dir;
+  auto store = std::make_unique<img::ImageStore>();
+  make_store(*store, 256, 256);
+  auto decoder = std::make_unique<formats::JpegDecoder>();
+  std::vector<std::uint8_t> buffer;
+  int largest = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " " + c.options);
+    const std::string source = dir.file("source.ppm");
+    const std::string jpeg = dir.file("test.jpg");
+    const std::string reference = dir.file("reference.pnm");
+    write_source(source, c.width, c.height);
+    ASSERT_EQ(std::system(("cjpeg " + c.options + " -outfile " + jpeg + " " + source).c_str()), 0);
+    ASSERT_EQ(
+        std::system(("djpeg -dct int -nosmooth -pnm -outfile " + reference + " " + jpeg).c_str()),
+        0);
+    Raster want;
+    ASSERT_TRUE(read_pnm(reference, want));
+    ASSERT_EQ(formats::load_picture(jpeg, *store, *decoder, buffer).message,
+              menu::Message::kFileLoaded);
+    ASSERT_EQ(store->width, c.width);
+    ASSERT_EQ(store->height, c.height);
+    double sum[3] = {};
+    for (int y = 0; y < c.height; ++y) {
+      for (int x = 0; x < c.width; ++x) {
+        const img::Pixel p = store->working().at(x, y);
+        const int got[3] = {img::red_of(p), img::green_of(p), img::blue_of(p)};
+        const std::uint8_t* w =
+            &want.data[(static_cast<std::size_t>(y) * c.width + x) * want.channels];
+        for (int k = 0; k < 3; ++k) {
+          const int d = std::abs(got[k] - w[want.channels == 3 ? k : 0]);
+          sum[k] += d;
+          largest = std::max(largest, d);
+          EXPECT_LE(d, 5) << "pixel " << x << "," << y << " component " << k;
+        }
+      }
+    }
+    // The mean needs enough pixels to mean anything; the tiny pictures (1 x 1, 17 x 9)
+    // are held to the per-pixel bound alone.
+    if (c.width * c.height >= 200) {
+      for (int k = 0; k < 3; ++k) {
+        EXPECT_LT(sum[k] / (c.width * c.height), 1.5) << "component " << k;
+      }
+    }
+  }
+  std::printf("largest single difference from libjpeg: %d\n", largest);
+  RecordProperty("largest_difference", largest);
+}
+
+}  // namespace
+}  // namespace formats_test
