@@ -1,0 +1,196 @@
+// JPEG decode throughput in megapixels per second, single thread, file already in memory,
+// against libjpeg-turbo (default settings) and stb_image decoding the same files in the
+// same run. The image store is allocated and touched once, so the loads run warm; the
+// first load of the 12-megapixel picture into a fresh store is measured on its own.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "formats/loader.h"
+
+#if __has_include(<jpeglib.h>)
+#include <jpeglib.h>
+#define VELDRAN_HAVE_LIBJPEG 1
+#endif
+#if __has_include(<stb/stb_image.h>)
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_JPEG
+#include <stb/stb_image.h>
+#define VELDRAN_HAVE_STB 1
+#endif
+
+namespace {
+
+const char* const kPictures[] = {
+    "p03_640x480_420.jpg",  "p03_640x480_444.jpg",   "p1_1152x864_420.jpg",
+    "p1_1152x864_444.jpg",  "p1_1152x864_gray.jpg",  "p3_2000x1500_420.jpg",
+    "p3_2000x1500_444.jpg", "p12_4000x3000_420.jpg", "p12_4000x3000_444.jpg",
+};
+
+struct Shared {
+  std::map<std::string, std::vector<std::uint8_t>> files;
+  img::ImageStore store;
+  std::unique_ptr<formats::JpegDecoder> decoder = std::make_unique<formats::JpegDecoder>();
+};
+
+Shared& shared() {
+  static Shared s = [] {
+    Shared x;
+    std::string error;
+    if (!x.store.allocate(4096, 4096, error)) std::abort();
+    // Touch every page of the working plane once.
+    for (std::int32_t y = 0; y < x.store.maxv; ++y) x.store.working().at(0, y) = 1;
+    for (std::int64_t i = 0; i < std::int64_t{4096} * 4096; i += 1024) {
+      x.store.working().px[i] = 0;
+    }
+    return x;
+  }();
+  return s;
+}
+
+const std::vector<std::uint8_t>& file(const std::string& name) {
+  Shared& s = shared();
+  auto it = s.files.find(name);
+  if (it == s.files.end()) {
+    std::vector<std::uint8_t> bytes;
+    const std::int64_t n =
+        formats::read_whole_file(std::string(VELDRAN_SHARED_DIR) + "/bench/" + name, bytes);
+    bytes.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
+    it = s.files.emplace(name, std::move(bytes)).first;
+  }
+  return it->second;
+}
+
+void set_rate(benchmark::State& state, std::int64_t pixels) {
+  state.counters["MP/s"] = benchmark::Counter(
+      static_cast<double>(pixels) * static_cast<double>(state.iterations()) / 1e6,
+      benchmark::Counter::kIsRate);
+}
+
+void veldran(benchmark::State& state, const std::string& name) {
+  const auto& bytes = file(name);
+  Shared& s = shared();
+  if (bytes.empty()) return state.SkipWithError("picture missing");
+  for (auto _ : state) {
+    const formats::LoadResult r = formats::load_picture_bytes(bytes, s.store, *s.decoder);
+    if (r.message != menu::Message::kFileLoaded) return state.SkipWithError("decode failed");
+    benchmark::DoNotOptimize(s.store.working().px[0]);
+  }
+  set_rate(state, std::int64_t{s.store.width} * s.store.height);
+}
+
+#ifdef VELDRAN_HAVE_LIBJPEG
+void libjpeg(benchmark::State& state, const std::string& name) {
+  const auto& bytes = file(name);
+  if (bytes.empty()) return state.SkipWithError("picture missing");
+  std::vector<std::uint8_t> out;
+  std::int64_t pixels = 0;
+  for (auto _ : state) {
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    jpeg_start_decompress(&cinfo);
+    const std::size_t row = static_cast<std::size_t>(cinfo.output_width) * cinfo.output_components;
+    if (out.size() < row * cinfo.output_height) out.resize(row * cinfo.output_height);
+    while (cinfo.output_scanline < cinfo.output_height) {
+      JSAMPROW rows[1] = {out.data() + row * cinfo.output_scanline};
+      jpeg_read_scanlines(&cinfo, rows, 1);
+    }
+    pixels = std::int64_t{cinfo.output_width} * cinfo.output_height;
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    benchmark::DoNotOptimize(out.data());
+  }
+  set_rate(state, pixels);
+}
+#endif
+
+#ifdef VELDRAN_HAVE_STB
+void stb(benchmark::State& state, const std::string& name) {
+  const auto& bytes = file(name);
+  if (bytes.empty()) return state.SkipWithError("picture missing");
+  std::int64_t pixels = 0;
+  for (auto _ : state) {
+    int w = 0, h = 0, n = 0;
+    stbi_uc* p = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &n, 0);
+    if (p == nullptr) return state.SkipWithError("stb failed");
+    benchmark::DoNotOptimize(p);
+    stbi_image_free(p);
+    pixels = std::int64_t{w} * h;
+  }
+  set_rate(state, pixels);
+}
+#endif
+
+// A fresh image store for every load: the cost of touching new memory is included.
+void veldran_first_load(benchmark::State& state) {
+  const auto& bytes = file("p12_4000x3000_420.jpg");
+  if (bytes.empty()) return state.SkipWithError("picture missing");
+  auto decoder = std::make_unique<formats::JpegDecoder>();
+  for (auto _ : state) {
+    img::ImageStore fresh;
+    std::string error;
+    if (!fresh.allocate(4096, 4096, error)) return state.SkipWithError("no memory");
+    formats::load_picture_bytes(bytes, fresh, *decoder);
+    benchmark::DoNotOptimize(fresh.working().px[0]);
+  }
+  set_rate(state, 12000000);
+}
+
+// Collects MP/s per benchmark name to print the ratios at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& r : runs) {
+      const auto it = r.counters.find("MP/s");
+      if (it != r.counters.end() && r.run_type == Run::RT_Iteration) {
+        rates[r.benchmark_name()] = it->second.value;
+      }
+    }
+  }
+  std::map<std::string, double> rates;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (const char* p : kPictures) {
+    const std::string name = p;
+    benchmark::RegisterBenchmark(("veldran/" + name).c_str(), veldran, name)->UseRealTime();
+#ifdef VELDRAN_HAVE_LIBJPEG
+    benchmark::RegisterBenchmark(("libjpeg/" + name).c_str(), libjpeg, name)->UseRealTime();
+#endif
+#ifdef VELDRAN_HAVE_STB
+    benchmark::RegisterBenchmark(("stb/" + name).c_str(), stb, name)->UseRealTime();
+#endif
+  }
+  benchmark::RegisterBenchmark("veldran_first_load/p12_4000x3000_420.jpg", veldran_first_load)
+      ->UseRealTime()
+      ->Iterations(3);
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  std::printf("\n%-24s %10s %10s %10s %10s %10s\n", "picture", "veldran", "libjpeg", "stb",
+              "vs libjpeg", "vs stb");
+  for (const char* p : kPictures) {
+    const std::string name = p;
+    auto rate = [&](const std::string& who) {
+      const auto it = reporter.rates.find(who + "/" + name + "/real_time");
+      return it == reporter.rates.end() ? 0.0 : it->second;
+    };
+    const double v = rate("veldran"), l = rate("libjpeg"), s = rate("stb");
+    if (v == 0) continue;
+    std::printf("%-24s %10.1f %10.1f %10.1f %9.2fx %9.2fx\n", p, v, l, s, l > 0 ? v / l : 0.0,
+                s > 0 ? v / s : 0.0);
+  }
+  benchmark::Shutdown();
+  return 0;
+}
