@@ -3,15 +3,13 @@
 #include <algorithm>
 #include <array>
 
+#include "image/reduce_spread.h"
+
 namespace img {
 
 namespace {
 
 using Table = std::array<std::uint8_t, 256>;
-
-constexpr std::int32_t clamp_byte(std::int32_t v) {
-  return v < 0 ? 0 : (v > 255 ? 255 : v);
-}
 
 constexpr Pixel with_components(Pixel q, std::int32_t b, std::int32_t g, std::int32_t r) {
   return (q & 0xFF000000u) | (static_cast<Pixel>(r) << 16) | (static_cast<Pixel>(g) << 8) |
@@ -29,99 +27,68 @@ std::int32_t component_step(std::int64_t levels, std::int64_t m) {
 // which prefers the floor) is chosen per component. The eight lifted candidates are the
 // same plus h and are chosen the same way. A lifted value above 255 is stored as 255 but
 // its distance is the true one.
-struct ComponentQuantiser {
-  Table plain{};
-  Table lifted{};
-  std::array<std::int32_t, 256> plain_distance{};
-  std::array<std::int32_t, 256> lifted_distance{};
-
-  void build(std::int32_t step, std::int32_t h) {
-    for (std::int32_t v = 0; v < 256; ++v) {
-      const std::int32_t floor = (v / step) * step;
-      std::int32_t up = floor + step;
-      if (up > 255) up = floor;
-      const std::int32_t d0 = (v - floor) * (v - floor);
-      const std::int32_t d1 = (v - up) * (v - up);
-      plain[v] = static_cast<std::uint8_t>(d1 < d0 ? up : floor);
-      plain_distance[v] = std::min(d0, d1);
-      const std::int32_t e0 = (v - floor - h) * (v - floor - h);
-      const std::int32_t e1 = (v - up - h) * (v - up - h);
-      lifted[v] = static_cast<std::uint8_t>(std::min(e1 < e0 ? up + h : floor + h, 255));
-      lifted_distance[v] = std::min(e0, e1);
-    }
-  }
+struct QuantEntry {
+  std::int32_t lift_gain = 0;  // lifted distance minus plain distance
+  Pixel plain = 0;             // the plain choice, in its place in the pixel word
+  Pixel lifted = 0;
+  std::int16_t plain_right = 0;  // the right neighbour's share of the error of each choice
+  std::int16_t lifted_right = 0;
 };
+using QuantTable = std::array<QuantEntry, 256>;
 
-// The quantiser of the colour path: the nearest of the 8 (or 16) lattice candidates.
-// The lifted candidates win only when strictly nearer, as they come after the plain ones.
+QuantTable component_table(std::int32_t step, std::int32_t h, int shift) {
+  QuantTable t;
+  for (std::int32_t v = 0; v < 256; ++v) {
+    const std::int32_t floor = (v / step) * step;
+    std::int32_t up = floor + step;
+    if (up > 255) up = floor;
+    const std::int32_t d0 = (v - floor) * (v - floor);
+    const std::int32_t d1 = (v - up) * (v - up);
+    const std::int32_t e0 = (v - floor - h) * (v - floor - h);
+    const std::int32_t e1 = (v - up - h) * (v - up - h);
+    t[v].plain = static_cast<Pixel>(d1 < d0 ? up : floor) << shift;
+    t[v].lifted = static_cast<Pixel>(std::min(e1 < e0 ? up + h : floor + h, 255)) << shift;
+    t[v].lift_gain = std::min(e0, e1) - std::min(d0, d1);
+    t[v].plain_right = static_cast<std::int16_t>(spread::right_share(v - (d1 < d0 ? up : floor)));
+    t[v].lifted_right = static_cast<std::int16_t>(
+        spread::right_share(v - std::min(e1 < e0 ? up + h : floor + h, 255)));
+  }
+  return t;
+}
+
+// The quantiser of the colour path: the nearest of the 8 (or 16) lattice candidates. The
+// lifted candidates come after the plain ones, so they win only when strictly nearer.
 struct ColourQuantiser {
-  ComponentQuantiser blue, green, red;
+  QuantTable blue, green, red;
   bool intensity_bit = false;
 
-  explicit ColourQuantiser(const ColourLattice& l) : intensity_bit(l.intensity_bit) {
-    blue.build(l.blue_step, l.intensity);
-    green.build(l.green_step, l.intensity);
-    red.build(l.red_step, l.intensity);
+  explicit ColourQuantiser(const ColourLattice& l)
+      : blue(component_table(l.blue_step, l.intensity, 0)),
+        green(component_table(l.green_step, l.intensity, 8)),
+        red(component_table(l.red_step, l.intensity, 16)),
+        intensity_bit(l.intensity_bit) {}
+
+  Pixel operator()(std::uint32_t b, std::uint32_t g, std::uint32_t r) const {
+    const QuantEntry& qb = blue[b];
+    const QuantEntry& qg = green[g];
+    const QuantEntry& qr = red[r];
+    // Branch-free: which candidate wins changes from pixel to pixel.
+    const Pixel lift =
+        0u - static_cast<Pixel>(intensity_bit && qb.lift_gain + qg.lift_gain + qr.lift_gain < 0);
+    return ((qb.lifted | qg.lifted | qr.lifted) & lift) |
+           ((qb.plain | qg.plain | qr.plain) & ~lift);
   }
 
-  void quantise(std::int32_t b, std::int32_t g, std::int32_t r, std::int32_t& qb, std::int32_t& qg,
-                std::int32_t& qr) const {
-    if (intensity_bit) {
-      const std::int32_t d0 =
-          blue.plain_distance[b] + green.plain_distance[g] + red.plain_distance[r];
-      const std::int32_t d1 =
-          blue.lifted_distance[b] + green.lifted_distance[g] + red.lifted_distance[r];
-      if (d1 < d0) {
-        qb = blue.lifted[b];
-        qg = green.lifted[g];
-        qr = red.lifted[r];
-        return;
-      }
-    }
-    qb = blue.plain[b];
-    qg = green.plain[g];
-    qr = red.plain[r];
+  // The same for error diffusion, with the right neighbour's shares.
+  spread::Step step(std::int32_t b, std::int32_t g, std::int32_t r) const {
+    const QuantEntry& qb = blue[b];
+    const QuantEntry& qg = green[g];
+    const QuantEntry& qr = red[r];
+    if (intensity_bit && qb.lift_gain + qg.lift_gain + qr.lift_gain < 0)
+      return {qb.lifted | qg.lifted | qr.lifted, qb.lifted_right, qg.lifted_right, qr.lifted_right};
+    return {qb.plain | qg.plain | qr.plain, qb.plain_right, qg.plain_right, qr.plain_right};
   }
 };
-
-// Adds the shares of an error to a neighbour, clamping after the addition.
-inline void add_error(Pixel& q, std::int32_t sb, std::int32_t sg, std::int32_t sr) {
-  q = with_components(q, clamp_byte(static_cast<std::int32_t>(q & 0xFF) + sb),
-                      clamp_byte(static_cast<std::int32_t>((q >> 8) & 0xFF) + sg),
-                      clamp_byte(static_cast<std::int32_t>((q >> 16) & 0xFF) + sr));
-}
-
-// Floyd-Steinberg shares of the error at (x, y): 7/16 right, 3/16 below left, 5/16 below,
-// 1/16 below right, each rounded towards minus infinity.
-inline void diffuse(Plane p, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
-                    std::int32_t eb, std::int32_t eg, std::int32_t er) {
-  Pixel* row = p.row(y);
-  const bool right = x + 1 < w;
-  if (right) add_error(row[x + 1], (7 * eb) >> 4, (7 * eg) >> 4, (7 * er) >> 4);
-  if (y + 1 >= h) return;
-  Pixel* below = p.row(y + 1);
-  if (x > 0) add_error(below[x - 1], (3 * eb) >> 4, (3 * eg) >> 4, (3 * er) >> 4);
-  add_error(below[x], (5 * eb) >> 4, (5 * eg) >> 4, (5 * er) >> 4);
-  if (right) add_error(below[x + 1], eb >> 4, eg >> 4, er >> 4);
-}
-
-// The same for the grey path, through the blue component only.
-inline void add_grey_error(Pixel& q, std::int32_t share) {
-  q = (q & ~Pixel{0xFF}) |
-      static_cast<Pixel>(clamp_byte(static_cast<std::int32_t>(q & 0xFF) + share));
-}
-
-inline void diffuse_grey(Plane p, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
-                         std::int32_t e) {
-  Pixel* row = p.row(y);
-  const bool right = x + 1 < w;
-  if (right) add_grey_error(row[x + 1], (7 * e) >> 4);
-  if (y + 1 >= h) return;
-  Pixel* below = p.row(y + 1);
-  if (x > 0) add_grey_error(below[x - 1], (3 * e) >> 4);
-  add_grey_error(below[x], (5 * e) >> 4);
-  if (right) add_grey_error(below[x + 1], e >> 4);
-}
 
 enum class Method { kPlain, kOrdered, kDiffusion };
 
@@ -134,21 +101,11 @@ void reduce_colour(Plane p, std::int32_t w, std::int32_t h, const ColourSettings
   const ColourLattice lattice = colour_lattice(s);
   const ColourQuantiser quantiser(lattice);
   const Method method = method_of(s);
-
   if (method == Method::kDiffusion) {
-    for (std::int32_t y = 0; y < h; ++y) {
-      Pixel* row = p.row(y);
-      for (std::int32_t x = 0; x < w; ++x) {
-        const Pixel q = row[x];
-        const std::int32_t b = static_cast<std::int32_t>(q & 0xFF);
-        const std::int32_t g = static_cast<std::int32_t>((q >> 8) & 0xFF);
-        const std::int32_t r = static_cast<std::int32_t>((q >> 16) & 0xFF);
-        std::int32_t qb, qg, qr;
-        quantiser.quantise(b, g, r, qb, qg, qr);
-        row[x] = with_components(q, qb, qg, qr);
-        if (b != qb || g != qg || r != qr) diffuse(p, x, y, w, h, b - qb, g - qg, r - qr);
-      }
-    }
+    spread::diffuse(p, w, h, 0xFFFFFF,
+                    [&quantiser](std::int32_t b, std::int32_t g, std::int32_t r) {
+                      return quantiser.step(b, g, r);
+                    });
     return;
   }
 
@@ -156,21 +113,22 @@ void reduce_colour(Plane p, std::int32_t w, std::int32_t h, const ColourSettings
   // the cell's parity. Even cells shift by -d, odd cells by h - d, clamped once.
   std::array<Table, 2> shift{};
   const std::int32_t d = lattice.intensity / 2;
+  const bool ordered = method == Method::kOrdered;
   for (std::int32_t v = 0; v < 256; ++v) {
-    const bool ordered = method == Method::kOrdered;
-    shift[0][v] = static_cast<std::uint8_t>(ordered ? clamp_byte(v - d) : v);
-    shift[1][v] = static_cast<std::uint8_t>(ordered ? clamp_byte(v - d + lattice.intensity) : v);
+    shift[0][v] = static_cast<std::uint8_t>(ordered ? spread::clamp_byte(v - d) : v);
+    shift[1][v] =
+        static_cast<std::uint8_t>(ordered ? spread::clamp_byte(v - d + lattice.intensity) : v);
   }
 
   if (!lattice.intensity_bit) {
-    // Components are independent: one composed table per parity and component.
+    // Components are independent: one composed byte table per parity and component.
     std::array<std::array<Table, 3>, 2> table{};
     for (int parity = 0; parity < 2; ++parity) {
       for (std::int32_t v = 0; v < 256; ++v) {
         const std::uint8_t sv = shift[parity][v];
-        table[parity][0][v] = quantiser.blue.plain[sv];
-        table[parity][1][v] = quantiser.green.plain[sv];
-        table[parity][2][v] = quantiser.red.plain[sv];
+        table[parity][0][v] = static_cast<std::uint8_t>(quantiser.blue[sv].plain);
+        table[parity][1][v] = static_cast<std::uint8_t>(quantiser.green[sv].plain >> 8);
+        table[parity][2][v] = static_cast<std::uint8_t>(quantiser.red[sv].plain >> 16);
       }
     }
     for (std::int32_t y = 0; y < h; ++y) {
@@ -184,14 +142,22 @@ void reduce_colour(Plane p, std::int32_t w, std::int32_t h, const ColourSettings
     return;
   }
 
+  // With the intensity bit: the quantiser's tables composed with each parity's shift.
+  std::array<ColourQuantiser, 2> by_parity = {quantiser, quantiser};
+  for (int parity = 0; parity < 2; ++parity) {
+    for (std::int32_t v = 0; v < 256; ++v) {
+      const std::uint8_t sv = shift[parity][v];
+      by_parity[parity].blue[v] = quantiser.blue[sv];
+      by_parity[parity].green[v] = quantiser.green[sv];
+      by_parity[parity].red[v] = quantiser.red[sv];
+    }
+  }
   for (std::int32_t y = 0; y < h; ++y) {
     Pixel* row = p.row(y);
     for (std::int32_t x = 0; x < w; ++x) {
-      const Table& sh = shift[(x + y) & 1];
+      const ColourQuantiser& quantise = by_parity[(x + y) & 1];
       const Pixel q = row[x];
-      std::int32_t qb, qg, qr;
-      quantiser.quantise(sh[q & 0xFF], sh[(q >> 8) & 0xFF], sh[(q >> 16) & 0xFF], qb, qg, qr);
-      row[x] = with_components(q, qb, qg, qr);
+      row[x] = (q & 0xFF000000u) | quantise(q & 0xFF, (q >> 8) & 0xFF, (q >> 16) & 0xFF);
     }
   }
 }
@@ -236,15 +202,14 @@ void reduce_grey(Plane p, std::int32_t w, std::int32_t h, const ColourSettings& 
       for (std::int32_t x = 0; x < w; ++x)
         row[x] = (row[x] & ~Pixel{0xFF}) | static_cast<Pixel>(grey_of(row[x]));
     }
-    for (std::int32_t y = 0; y < h; ++y) {
-      Pixel* row = p.row(y);
-      for (std::int32_t x = 0; x < w; ++x) {
-        const std::int32_t v = static_cast<std::int32_t>(row[x] & 0xFF);
-        const std::int32_t out = level[v];
-        row[x] = grey_pixel(row[x], out);
-        if (v != out) diffuse_grey(p, x, y, w, h, v - out);
-      }
+    std::array<spread::Step, 256> step{};
+    for (std::int32_t v = 0; v < 256; ++v) {
+      const Pixel y = level[v];
+      step[v] = {(y << 16) | (y << 8) | y, spread::right_share(v - static_cast<std::int32_t>(y)), 0,
+                 0};
     }
+    spread::diffuse(p, w, h, 0x0000FF,
+                    [&step](std::int32_t b, std::int32_t, std::int32_t) { return step[b]; });
     return;
   }
 
