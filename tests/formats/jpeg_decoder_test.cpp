@@ -283,6 +283,27 @@ TEST(JpegDecoder, RestartIntervalOneResetsThePredictors) {
   }
 }
 
+TEST(JpegDecoder, RestartAfterStuffedBytes) {
+  // Every MCU ends in 0xFF bytes (DC difference 32767 is 19 one bits) before its restart
+  // marker, so the reader has stuffed bytes buffered when the restart skips the marker.
+  JpegBuilder j;
+  j.dqt({{0, JpegBuilder::flat_quant(1)}});
+  j.sof0(8 * 12, 8, {{1, 0x11, 0}});
+  j.standard_tables();
+  j.dri(1);
+  j.sos({1});
+  for (int i = 0; i < 12; ++i) {
+    j.block({i % 3 == 0 ? -5 : 32767, {}});
+    if (i < 11) j.restart_marker(i);
+  }
+  j.eoi();
+  Decode run(100, 8);
+  EXPECT_EQ(run.load(j.bytes).message, Message::kFileLoaded);
+  for (int i = 0; i < 12; ++i) {
+    EXPECT_EQ(run.at(8 * i + 2, 6), Decode::grey(i % 3 == 0 ? dc_grey(-5) : 255)) << i;
+  }
+}
+
 TEST(JpegDecoder, StuffedBytesAnywhereInTheScan) {
   // Blocks with DC differences +32767 and -32767 put runs of 19 one bits (so 0xFF bytes
   // with their stuffed zeros) all through a scan of about 5000 bytes. Leading plain blocks

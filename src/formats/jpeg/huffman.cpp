@@ -39,6 +39,24 @@ bool build_huffman_table(HuffmanTable& table) {
     }
     code <<= 1;
   }
+
+  // Symbol and value together, for short codes followed by few value bits.
+  for (int look = 0; look < (1 << kLookaheadBits); ++look) {
+    table.fast_ac[look] = 0;
+    const std::uint16_t entry = table.fast[look];
+    if (entry == 0) continue;
+    const int length = entry >> 8;
+    const int symbol = entry & 0xFF;
+    const int size = symbol & 15;
+    if (length + size > kLookaheadBits) continue;
+    int value = 0;
+    if (size > 0) {
+      const int m = (look >> (kLookaheadBits - length - size)) & ((1 << size) - 1);
+      value = (m >> (size - 1)) != 0 ? m : m - ((1 << size) - 1);
+    }
+    table.fast_ac[look] = static_cast<std::int32_t>(static_cast<std::uint32_t>(value) << 16) |
+                          (symbol << 8) | (length + size);
+  }
   return true;
 }
 

@@ -18,6 +18,9 @@ struct HuffmanTable {
 
   // fast[next 9 bits] = (length << 8) | symbol for codes of up to 9 bits; 0 for longer codes.
   std::array<std::uint16_t, 1 << kLookaheadBits> fast{};
+  // For AC use: fast_ac[next 9 bits] = value << 16 | symbol << 8 | bits taken, when the
+  // code and the value bits that follow it fit in those 9 bits; 0 otherwise.
+  std::array<std::int32_t, 1 << kLookaheadBits> fast_ac{};
   // Codes of length L are the values first[L] .. limit[L] - 1; offset[L] is the index of
   // the first symbol of length L.
   std::array<std::int32_t, 17> first{};
