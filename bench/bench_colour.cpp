@@ -131,7 +131,7 @@ void register_picture(const std::string& name, const std::string& path) {
           });
         });
   }
-  for (const std::int32_t pal_size : {256, 16}) {
+  for (const std::int32_t pal_size : {256, 16, 1 << 18}) {
     benchmark::RegisterBenchmark(
         ("Palette" + std::to_string(pal_size) + "/" + name).c_str(),
         [store, palette, pal_size](benchmark::State& st) {

@@ -292,5 +292,19 @@ TEST(Palette, FastEqualsReferenceOnScatteredColours) {
   }
 }
 
+TEST(Palette, FastEqualsReferenceWithoutMerging) {
+  // Every key its own entry: most keys can be served by several entries, searched per pixel.
+  std::mt19937 rng(17);
+  for (int round = 0; round < 4; ++round) {
+    Picture pic(64, 48);
+    const int base = static_cast<int>(rng() % 200);
+    for (auto& p : pic.px) {
+      p = make_pixel(base + static_cast<int>(rng() % 48), base + static_cast<int>(rng() % 48),
+                     static_cast<int>(rng() % 256));
+    }
+    expect_same_as_reference(pic, 1 << 18);
+  }
+}
+
 }  // namespace
 }  // namespace img
