@@ -28,7 +28,7 @@ class Carver {
 
 }  // namespace
 
-PaletteList::PaletteList() {
+PaletteList::PaletteList(std::size_t candidate_pool) : pool_size_(candidate_pool) {
   constexpr std::size_t k = kKeys;
   auto carve = [this](Carver& c) {
     keys_ = c.take<std::uint32_t>(k);
@@ -46,7 +46,7 @@ PaletteList::PaletteList() {
     key_first_ = c.take<std::uint32_t>(k);
     key_candidates_ = c.take<std::uint32_t>(k);
     candidates_ = c.take<std::uint32_t>(k * palette::kCandidateLevels);
-    pool_ = c.take<std::uint32_t>(palette::kPoolSize);
+    pool_ = c.take<std::uint32_t>(pool_size_);
     entry_colour_ = c.take<std::uint32_t>(k);
   };
   Carver measure(nullptr);

@@ -3,6 +3,7 @@
 // every pixel replaced by its nearest palette colour.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -27,8 +28,11 @@ constexpr Pixel key_colour(std::uint32_t key) {
 class PaletteList {
  public:
   static constexpr std::int32_t kKeys = 1 << 18;
+  // Room for the candidate lists of keys that several palette entries could serve; a key
+  // that finds it full is mapped by a search of the whole palette (same result, slower).
+  static constexpr std::size_t kCandidatePool = std::size_t{1} << 23;
 
-  PaletteList();
+  explicit PaletteList(std::size_t candidate_pool = kCandidatePool);
   PaletteList(const PaletteList&) = delete;
   PaletteList& operator=(const PaletteList&) = delete;
 
@@ -61,6 +65,7 @@ class PaletteList {
   bool ok_ = false;
   std::int32_t count_ = 0;
   std::int32_t pool_used_ = 0;
+  std::size_t pool_size_ = 0;
   std::uint32_t next_seq_ = 0;
 
   BigBuffer memory_;

@@ -13,10 +13,6 @@ constexpr std::uint32_t kMaxNorm = 3 * 63 * 63;
 // Candidate lists per octree depth: the whole palette, then depths 1 to 7.
 constexpr std::size_t kCandidateLevels = 8;
 
-// Room for the candidate lists of keys that several palette entries could serve; a key
-// that finds the pool full is mapped by searching the whole palette.
-constexpr std::size_t kPoolSize = std::size_t{1} << 23;
-
 // Octree nodes: 8^0 + 8^1 + ... + 8^6.
 constexpr std::size_t kOccupancyNodes = (std::size_t{1} << 21) / 7 + 1;
 

@@ -86,8 +86,7 @@ void PaletteList::descend(int depth, std::int32_t b0, std::int32_t g0, std::int3
   }
   if (width == 1) {
     const std::uint32_t key = static_cast<std::uint32_t>((b0 << 12) | (g0 << 6) | r0);
-    if (static_cast<std::size_t>(pool_used_) + static_cast<std::size_t>(kept) >
-        palette::kPoolSize) {
+    if (static_cast<std::size_t>(pool_used_) + static_cast<std::size_t>(kept) > pool_size_) {
       key_candidates_[key] = 0;
       return;
     }

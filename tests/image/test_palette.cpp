@@ -228,9 +228,9 @@ TEST(Palette, MapsOnlyThePictureRectangle) {
 }
 
 // Compares the stage with the straightforward version on one picture.
-void expect_same_as_reference(const Picture& input, std::int32_t pal_size) {
+void expect_same_as_reference(const Picture& input, std::int32_t pal_size,
+                              PaletteList& list = shared_list()) {
   Picture fast = input, slow = input;
-  PaletteList& list = shared_list();
   const std::int32_t n = build_and_map_palette(fast.plane(), fast.w, fast.h, pal_size, list);
   const Reference ref = reference_palette(slow, std::max(pal_size, 1));
   ASSERT_EQ(n, static_cast<std::int32_t>(ref.keys.size()));
@@ -303,6 +303,17 @@ TEST(Palette, FastEqualsReferenceWithoutMerging) {
                      static_cast<int>(rng() % 256));
     }
     expect_same_as_reference(pic, 1 << 18);
+  }
+}
+
+TEST(Palette, FullCandidatePoolFallsBackToSearchingThePalette) {
+  std::mt19937 rng(23);
+  PaletteList small(40);  // room for a few keys' lists only
+  ASSERT_TRUE(small.ok());
+  for (int round = 0; round < 3; ++round) {
+    Picture pic = random_picture(rng, 40, 3, 20);
+    expect_same_as_reference(pic, 1 << 18, small);
+    expect_same_as_reference(pic, 5, small);
   }
 }
 
