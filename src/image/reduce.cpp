@@ -46,12 +46,13 @@ QuantTable component_table(std::int32_t step, std::int32_t h, int shift) {
     const std::int32_t d1 = (v - up) * (v - up);
     const std::int32_t e0 = (v - floor - h) * (v - floor - h);
     const std::int32_t e1 = (v - up - h) * (v - up - h);
-    t[v].plain = static_cast<Pixel>(d1 < d0 ? up : floor) << shift;
-    t[v].lifted = static_cast<Pixel>(std::min(e1 < e0 ? up + h : floor + h, 255)) << shift;
+    const std::int32_t plain = d1 < d0 ? up : floor;
+    const std::int32_t lifted = std::min(e1 < e0 ? up + h : floor + h, 255);
+    t[v].plain = static_cast<Pixel>(plain) << shift;
+    t[v].lifted = static_cast<Pixel>(lifted) << shift;
     t[v].lift_gain = std::min(e0, e1) - std::min(d0, d1);
-    t[v].plain_right = static_cast<std::int16_t>(spread::right_share(v - (d1 < d0 ? up : floor)));
-    t[v].lifted_right = static_cast<std::int16_t>(
-        spread::right_share(v - std::min(e1 < e0 ? up + h : floor + h, 255)));
+    t[v].plain_right = static_cast<std::int16_t>(spread::right_share(v - plain));
+    t[v].lifted_right = static_cast<std::int16_t>(spread::right_share(v - lifted));
   }
   return t;
 }
