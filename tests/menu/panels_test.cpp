@@ -127,13 +127,13 @@ TEST(Panels, DragCarriesSubCellMovement) {
   Harness h;
   ASSERT_TRUE(h.start());
   click(h, 2, 4);
-  h.screen.mouse(11, 72, 2);  // right press on " Open"
-  for (int x = 16; x <= 31; x += 5) h.screen.mouse(x, 72, 2);
+  h.screen.mouse(11, 72, 2);                                   // right press on " Open"
+  for (int x = 17; x <= 35; x += 6) h.screen.mouse(x, 72, 2);  // 6 pixels a pass
   h.screen.then([&h] { EXPECT_EQ(h.app.menus.state.dragged_panel, 1); });
-  h.screen.mouse(31, 72 + 15, 2);  // 15 pixels down: less than a row
-  h.screen.mouse(31, 72, 0).idle();
+  h.screen.mouse(35, 72 + 15, 2);  // 15 pixels down: less than a row
+  h.screen.mouse(35, 72, 0).idle();
   h.screen.then([&h] {
-    EXPECT_EQ(h.app.menus.entry(4).column, 4);  // 20 pixels: two whole columns
+    EXPECT_EQ(h.app.menus.entry(4).column, 5);  // 24 pixels: three whole columns
     EXPECT_EQ(h.app.menus.entry(4).row, 4);
     EXPECT_EQ(h.app.menus.state.dragged_panel, 0);
   });
