@@ -16,6 +16,20 @@ constexpr Pixel with_components(Pixel q, std::int32_t b, std::int32_t g, std::in
          static_cast<Pixel>(b);
 }
 
+// Applies map(pixel, parity) to every pixel (parity 1 on odd cells: column + row odd).
+// Without dithering both parities behave alike and parity 0 serves every cell.
+template <typename Map>
+void map_cells(Plane p, std::int32_t w, std::int32_t h, bool checkerboard, Map map) {
+  for (std::int32_t y = 0; y < h; ++y) {
+    Pixel* row = p.row(y);
+    if (!checkerboard) {
+      for (std::int32_t x = 0; x < w; ++x) row[x] = map(row[x], 0);
+    } else {
+      for (std::int32_t x = 0; x < w; ++x) row[x] = map(row[x], (x + y) & 1);
+    }
+  }
+}
+
 std::int32_t component_step(std::int64_t levels, std::int64_t m) {
   const std::int64_t step = levels > 1 ? (255 / (m * levels - 1)) * m : 510;
   return static_cast<std::int32_t>(std::max<std::int64_t>(step, 1));
@@ -132,14 +146,10 @@ void reduce_colour(Plane p, std::int32_t w, std::int32_t h, const ColourSettings
         table[parity][2][v] = static_cast<std::uint8_t>(quantiser.red[sv].plain >> 16);
       }
     }
-    for (std::int32_t y = 0; y < h; ++y) {
-      Pixel* row = p.row(y);
-      for (std::int32_t x = 0; x < w; ++x) {
-        const auto& t = table[(x + y) & 1];
-        const Pixel q = row[x];
-        row[x] = with_components(q, t[0][q & 0xFF], t[1][(q >> 8) & 0xFF], t[2][(q >> 16) & 0xFF]);
-      }
-    }
+    map_cells(p, w, h, ordered, [&table](Pixel q, int parity) {
+      const auto& t = table[parity];
+      return with_components(q, t[0][q & 0xFF], t[1][(q >> 8) & 0xFF], t[2][(q >> 16) & 0xFF]);
+    });
     return;
   }
 
@@ -153,14 +163,9 @@ void reduce_colour(Plane p, std::int32_t w, std::int32_t h, const ColourSettings
       by_parity[parity].red[v] = quantiser.red[sv];
     }
   }
-  for (std::int32_t y = 0; y < h; ++y) {
-    Pixel* row = p.row(y);
-    for (std::int32_t x = 0; x < w; ++x) {
-      const ColourQuantiser& quantise = by_parity[(x + y) & 1];
-      const Pixel q = row[x];
-      row[x] = (q & 0xFF000000u) | quantise(q & 0xFF, (q >> 8) & 0xFF, (q >> 16) & 0xFF);
-    }
-  }
+  map_cells(p, w, h, ordered, [&by_parity](Pixel q, int parity) {
+    return (q & 0xFF000000u) | by_parity[parity](q & 0xFF, (q >> 8) & 0xFF, (q >> 16) & 0xFF);
+  });
 }
 
 // Grey value Y = (30 blue + 149 green + 77 red) / 256.
@@ -219,11 +224,8 @@ void reduce_grey(Plane p, std::int32_t w, std::int32_t h, const ColourSettings& 
     level[0][v] = static_cast<std::uint8_t>(quantise(v, t3));
     level[1][v] = static_cast<std::uint8_t>(quantise(v, t1));
   }
-  for (std::int32_t y = 0; y < h; ++y) {
-    Pixel* row = p.row(y);
-    for (std::int32_t x = 0; x < w; ++x)
-      row[x] = grey_pixel(row[x], level[(x + y) & 1][grey_of(row[x])]);
-  }
+  map_cells(p, w, h, s.dithering,
+            [&level](Pixel px, int parity) { return grey_pixel(px, level[parity][grey_of(px)]); });
 }
 
 }  // namespace
