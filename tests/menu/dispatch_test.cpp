@@ -1,101 +1,47 @@
 // Activation by kind and command, as the menus show it afterwards.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "menu_script.h"
 
 namespace {
 
-using menu_test::click;
+using menu_test::play;
 using menu_test::press_alt;
 using menu_test::selected_label;
 using support::Harness;
 namespace scan = platform::scan;
 
 struct ActivationCase {
-  const char* name;
-  std::function<void(Harness&)> script;
+  const char* script;
   int active_panel;
   const char* selected;
   std::uint32_t option_flags;
   const char* status;  // the status line's first 25 characters at the next present
 };
 
-void down(Harness& h, int times) {
-  for (int i = 0; i < times; ++i) h.screen.extended(scan::kDown);
-}
-
-const std::string kNoMessage(25, ' ');
-
 TEST(Dispatch, ActivationByKind) {
   const ActivationCase cases[] = {
-      {"a label line does nothing",
-       [](Harness& h) {
-         press_alt(h.screen);
-         h.screen.key("f");
-         down(h, 7);
-         h.screen.key("\r");
-       },
-       1, "current image", 0x200, ""},
-      {"a shown value does nothing",
-       [](Harness& h) {
-         press_alt(h.screen);
-         h.screen.key("f");
-         down(h, 9);
-         h.screen.key("\r");
-       },
-       1, "height", 0x200, ""},
-      {"a check box toggled twice",
-       [](Harness& h) {
-         press_alt(h.screen);
-         h.screen.keys("csyy");
-       },
-       7, "---- close -----", 0x200, ""},
-      {"check boxes flip their own bits",
-       [](Harness& h) {
-         press_alt(h.screen);
-         h.screen.keys("csidf");
-       },
-       7, "---- close -----", 0x200 | 1u << 10 | 1u << 4 | 1u << 5, ""},
-      {"confirm in Rotate image does nothing",
-       [](Harness& h) {
-         press_alt(h.screen);
-         h.screen.keys("er.");
-       },
-       5, "---- close -----", 0x200, ""},
-      {"a click on Save keeps the menus inactive",
-       [](Harness& h) {
-         click(h, 2, 4);
-         click(h, 6, 4);
-       },
-       -1, "", 0x200, "File saved."},
-      {"a click on a check box of an unfocused drop-down",
-       [](Harness& h) {
-         press_alt(h.screen);
-         h.screen.keys("cs");
-         click(h, 5, 4);  // "[_] adJust color" of Colors
-       },
-       7, "---- close -----", 0x200 | 1u << 3, ""},
-      {"8-bit save without a palette",
-       [](Harness& h) {
-         press_alt(h.screen);
-         h.screen.keys("fp");
-       },
-       1, "---- close -----", 0x200, "Error: not palettized"},
-      {"the focused drop-down's close entry clicked",
-       [](Harness& h) {
-         press_alt(h.screen);
-         h.screen.keys("cs");
-         click(h, 4, 20);  // color Space's close entry, while it has the focus
-       },
-       -1, "", 0x200, ""},
+      // Label lines and shown values do nothing.
+      {"alt f down down down down down down down enter", 1, "current image", 0x200, ""},
+      {"alt f up enter", 1, "height", 0x200, ""},
+      // Check boxes flip their own bits; twice gives the old flags back.
+      {"alt csyy", 7, "---- close -----", 0x200, ""},
+      {"alt csidf", 7, "---- close -----", 0x200 | 1u << 10 | 1u << 4 | 1u << 5, ""},
+      // A click on a check box of the drop-down without the focus.
+      {"alt cs click:5,4", 7, "---- close -----", 0x200 | 1u << 3, ""},
+      // Confirm in Rotate image does nothing.
+      {"alt er.", 5, "---- close -----", 0x200, ""},
+      // A click on Save (title then entry) saves and leaves the menus inactive.
+      {"click:2,4 click:6,4", -1, "", 0x200, "File saved."},
+      {"alt fp", 1, "---- close -----", 0x200, "Error: not palettized"},
+      // The focused drop-down's close entry clicked.
+      {"alt cs click:4,20", -1, "", 0x200, ""},
   };
   for (const ActivationCase& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.script);
     Harness h;
     ASSERT_TRUE(h.start());
-    c.script(h);
+    play(h, c.script);
     h.screen.then([&h, &c] {
       EXPECT_EQ(h.app.menus.state.active_panel, c.active_panel);
       EXPECT_EQ(selected_label(h.app), c.selected);

@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <functional>
+#include <map>
+#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -45,6 +47,39 @@ inline void click(support::Harness& h, int row, int column) {
 inline void right_drag(support::Harness& h, int row, int column, int dx, int dy) {
   const Point p = inside_cell(h, row, column);
   h.screen.mouse(p.x, p.y, 2).mouse(p.x + dx, p.y + dy, 2).mouse(p.x + dx, p.y + dy, 0);
+}
+
+// Plays a space-separated script: "alt", "tab", "enter", an arrow or function key ("down",
+// "pgdn", "f12", "ctrl-f4", ...), a left click on a cell ("click:ROW,COL"), or characters
+// typed one by one.
+inline void play(support::Harness& h, const std::string& script) {
+  platform::ScriptedScreen& s = h.screen;
+  static const std::map<std::string, int> kExtended = {
+      {"up", platform::scan::kUp},          {"down", platform::scan::kDown},
+      {"left", platform::scan::kLeft},      {"right", platform::scan::kRight},
+      {"pgdn", platform::scan::kPageDown},  {"home", platform::scan::kHome},
+      {"end", platform::scan::kEnd},        {"f12", platform::scan::kF12},
+      {"ctrl-f4", platform::scan::kCtrlF4},
+  };
+  std::istringstream in(script);
+  for (std::string token; in >> token;) {
+    if (token == "alt") {
+      press_alt(s);
+    } else if (token.rfind("click:", 0) == 0) {
+      int row = 0, column = 0;
+      char comma = 0;
+      std::istringstream(token.substr(6)) >> row >> comma >> column;
+      click(h, row, column);
+    } else if (token == "tab") {
+      s.key("\t");
+    } else if (token == "enter") {
+      s.key("\r");
+    } else if (kExtended.count(token) != 0) {
+      s.extended(kExtended.at(token));
+    } else {
+      s.keys(token);
+    }
+  }
 }
 
 // Blanks the screen and asks for a present, so that the next frame shows exactly what the

@@ -1,7 +1,6 @@
 // Keyboard navigation: the focus moves of each state, Tab cycling, hotkeys, function keys.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <vector>
 
 #include "menu_script.h"
@@ -9,6 +8,7 @@
 namespace {
 
 using menu_test::fresh_frame;
+using menu_test::play;
 using menu_test::press_alt;
 using menu_test::selected_label;
 using platform::ScriptedScreen;
@@ -16,218 +16,43 @@ using support::Harness;
 namespace scan = platform::scan;
 
 struct FocusCase {
-  const char* name;
-  std::function<void(ScriptedScreen&)> script;
+  const char* script;  // space-separated: alt, an arrow or function key, or typed characters
   int active_panel;
   const char* selected;          // after the next drawing; "" for none
   std::vector<int> open_panels;  // drop-downs on screen, in list order
 };
 
-void alt(ScriptedScreen& s) {
-  press_alt(s);
-}
-void ext(ScriptedScreen& s, int code) {
-  s.extended(code);
-}
-
-const std::vector<FocusCase>& focus_cases() {
-  static const std::vector<FocusCase> cases = {
-      {"alt gives the menu bar", [](ScriptedScreen& s) { alt(s); }, 0, "  File", {}},
-      {"alt twice leaves the menus",
-       [](ScriptedScreen& s) {
-         alt(s);
-         alt(s);
-       },
-       -1,
-       "",
-       {}},
-      {"down on a title opens it",
-       [](ScriptedScreen& s) {
-         alt(s);
-         ext(s, scan::kDown);
-       },
-       1,
-       "---- close -----",
-       {1}},
-      {"down in a drop-down",
-       [](ScriptedScreen& s) {
-         alt(s);
-         ext(s, scan::kDown);
-         ext(s, scan::kDown);
-       },
-       1,
-       " Open",
-       {1}},
-      {"up from the close entry wraps to the last",
-       [](ScriptedScreen& s) {
-         alt(s);
-         ext(s, scan::kDown);
-         ext(s, scan::kUp);
-       },
-       1,
-       "height",
-       {1}},
-      {"left from File wraps to Colors",
-       [](ScriptedScreen& s) {
-         alt(s);
-         ext(s, scan::kLeft);
-       },
-       0,
-       " Colors",
-       {}},
-      {"right from Colors wraps to File",
-       [](ScriptedScreen& s) {
-         alt(s);
-         ext(s, scan::kLeft);
-         ext(s, scan::kRight);
-       },
-       0,
-       "  File",
-       {}},
-      {"right, right, down opens View",
-       [](ScriptedScreen& s) {
-         alt(s);
-         ext(s, scan::kRight);
-         ext(s, scan::kRight);
-         ext(s, scan::kDown);
-       },
-       3,
-       "---- close -----",
-       {3}},
-      {"up, page keys and tab do nothing on the menu bar",
-       [](ScriptedScreen& s) {
-         alt(s);
-         ext(s, scan::kRight);
-         ext(s, scan::kUp);
-         ext(s, scan::kPageDown);
-         ext(s, scan::kEnd);
-         s.key("\t");
-       },
-       0,
-       "  Edit",
-       {}},
-      {"left, right and page keys do nothing in a drop-down",
-       [](ScriptedScreen& s) {
-         alt(s);
-         ext(s, scan::kDown);
-         ext(s, scan::kDown);
-         ext(s, scan::kLeft);
-         ext(s, scan::kRight);
-         ext(s, scan::kHome);
-       },
-       1,
-       " Open",
-       {1}},
-      {"alt in a drop-down gives the bar and leaves it open",
-       [](ScriptedScreen& s) {
-         alt(s);
-         ext(s, scan::kDown);
-         alt(s);
-       },
-       0,
-       "  File",
-       {1}},
-      {"ctrl+F4 closes the active drop-down",
-       [](ScriptedScreen& s) {
-         alt(s);
-         ext(s, scan::kDown);
-         ext(s, scan::kCtrlF4);
-       },
-       -1,
-       "",
-       {}},
-      {"ctrl+F4 on the menu bar does nothing",
-       [](ScriptedScreen& s) {
-         alt(s);
-         ext(s, scan::kDown);
-         alt(s);
-         ext(s, scan::kCtrlF4);
-       },
-       0,
-       "  File",
-       {1}},
-      {"the close hotkey leaves the menus inactive",
-       [](ScriptedScreen& s) {
-         alt(s);
-         s.keys("v-");
-       },
-       -1,
-       "",
-       {}},
-      {"enter on the close entry",
-       [](ScriptedScreen& s) {
-         alt(s);
-         ext(s, scan::kDown);
-         s.key("\r");
-       },
-       -1,
-       "",
-       {}},
-      {"enter on a title opens it",
-       [](ScriptedScreen& s) {
-         alt(s);
-         ext(s, scan::kLeft);
-         s.key("\r");
-       },
-       4,
-       "---- close -----",
-       {4}},
-      {"a title's hotkey",
-       [](ScriptedScreen& s) {
-         alt(s);
-         s.key("e");
-       },
-       2,
-       "---- close -----",
-       {2}},
-      {"upper case matches no hotkey",
-       [](ScriptedScreen& s) {
-         alt(s);
-         s.key("E");
-       },
-       0,
-       "  File",
-       {}},
-      {"inactive menus take no hotkey", [](ScriptedScreen& s) { s.key("f"); }, -1, "", {}},
-      {"a sub-panel replaces the one on its home cell",
-       [](ScriptedScreen& s) {
-         alt(s);
-         s.keys("er");  // Edit, then Rotate image takes the focus
-         alt(s);
-         s.keys("es");  // back to Edit, then reSize image
-       },
-       6,
-       "---- close -----",
-       {2, 6}},
-      {"opening an open title only moves the focus",
-       [](ScriptedScreen& s) {
-         alt(s);
-         s.key("f");
-         alt(s);
-         s.key("f");
-       },
-       1,
-       "---- close -----",
-       {1}},
-      {"F12 opens debug over the main drop-down",
-       [](ScriptedScreen& s) {
-         alt(s);
-         s.keys("cs");
-         ext(s, scan::kF12);
-       },
-       9,
-       "---- close -----",
-       {7, 9}},
-  };
-  return cases;
-}
+const FocusCase kFocusCases[] = {
+    {"alt", 0, "  File", {}},
+    {"alt alt", -1, "", {}},
+    {"alt down", 1, "---- close -----", {1}},
+    {"alt down down", 1, " Open", {1}},
+    {"alt down up", 1, "height", {1}},  // wraps to the panel's last entry
+    {"alt left", 0, " Colors", {}},
+    {"alt left right", 0, "  File", {}},
+    {"alt right right down", 3, "---- close -----", {3}},
+    {"alt right up pgdn end tab", 0, "  Edit", {}},  // nothing on the menu bar
+    {"alt down down left right home", 1, " Open", {1}},
+    {"alt down alt", 0, "  File", {1}},  // the drop-down stays on screen
+    {"alt down ctrl-f4", -1, "", {}},
+    {"alt down alt ctrl-f4", 0, "  File", {1}},
+    {"alt v-", -1, "", {}},
+    {"alt down enter", -1, "", {}},
+    {"alt left enter", 4, "---- close -----", {4}},
+    {"alt e", 2, "---- close -----", {2}},
+    {"alt E", 0, "  File", {}},
+    {"f", -1, "", {}},
+    {"alt er alt es", 6, "---- close -----", {2, 6}},  // reSize image replaces Rotate image
+    {"alt f alt f", 1, "---- close -----", {1}},       // an open title only takes the focus
+    {"alt cs f12", 9, "---- close -----", {7, 9}},     // debug replaces Colors
+};
 
 TEST(Navigation, FocusMovesByState) {
-  for (const FocusCase& c : focus_cases()) {
-    SCOPED_TRACE(c.name);
+  for (const FocusCase& c : kFocusCases) {
+    SCOPED_TRACE(c.script);
     Harness h;
     ASSERT_TRUE(h.start());
-    c.script(h.screen);
+    play(h, c.script);
     h.screen.then([&h, &c] {
       const menu::MenuState& st = h.app.menus.state;
       EXPECT_EQ(st.active_panel, c.active_panel);
@@ -249,13 +74,9 @@ TEST(Navigation, TabCyclesByPanelNumber) {
   Harness h;
   ASSERT_TRUE(h.start());
   ScriptedScreen& s = h.screen;
-  press_alt(s);
-  s.keys("cp");            // Colors (4) and color Palette (8)
-  s.extended(scan::kF12);  // debug (9) replaces Colors
-  press_alt(s);
-  s.key("e");  // Edit (2) replaces debug: the list holds 8, then 2
-  press_alt(s);
-  press_alt(s);  // inactive
+  // Colors (4), color Palette (8); debug (9) replaces Colors; Edit (2) replaces debug: the
+  // list then holds 8 before 2. Then out of the menus.
+  play(h, "alt cp f12 alt e alt alt");
   std::vector<int> seen;
   for (int i = 0; i < 4; ++i) {
     s.key("\t");
@@ -269,10 +90,7 @@ TEST(Navigation, TabCyclesByPanelNumber) {
 TEST(Navigation, TabOverColorsAndColorSpace) {
   Harness h;
   ASSERT_TRUE(h.start());
-  press_alt(h.screen);
-  h.screen.keys("cs");
-  press_alt(h.screen);
-  press_alt(h.screen);
+  play(h, "alt cs alt alt");
   std::vector<int> seen;
   for (int i = 0; i < 3; ++i) {
     h.screen.key("\t");
