@@ -1,9 +1,13 @@
+// Run with --benchmark_repetitions=N --benchmark_enable_random_interleaving=true on a
+// noisy machine: the table at the end takes the median of the repetitions.
+//
 // JPEG decode throughput in megapixels per second, single thread, file already in memory,
 // against libjpeg-turbo (default settings) and stb_image decoding the same files in the
 // same run. The image store is allocated and touched once, so the loads run warm; the
 // first load of the 12-megapixel picture into a fresh store is measured on its own.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -144,7 +148,7 @@ void veldran_first_load(benchmark::State& state) {
   set_rate(state, 12000000);
 }
 
-// Collects MP/s per benchmark name to print the ratios at the end.
+// Collects MP/s per benchmark name (the median over repetitions) for the ratio table.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
@@ -152,11 +156,18 @@ class RatioReporter : public benchmark::ConsoleReporter {
     for (const Run& r : runs) {
       const auto it = r.counters.find("MP/s");
       if (it != r.counters.end() && r.run_type == Run::RT_Iteration) {
-        rates[r.benchmark_name()] = it->second.value;
+        samples[r.run_name.str()].push_back(it->second.value);
       }
     }
   }
-  std::map<std::string, double> rates;
+  double rate(const std::string& name) {
+    auto it = samples.find(name);
+    if (it == samples.end() || it->second.empty()) return 0;
+    std::vector<double>& v = it->second;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+  }
+  std::map<std::string, std::vector<double>> samples;
 };
 
 }  // namespace
@@ -183,8 +194,7 @@ int main(int argc, char** argv) {
   for (const char* p : kPictures) {
     const std::string name = p;
     auto rate = [&](const std::string& who) {
-      const auto it = reporter.rates.find(who + "/" + name + "/real_time");
-      return it == reporter.rates.end() ? 0.0 : it->second;
+      return reporter.rate(who + "/" + name + "/real_time");
     };
     const double v = rate("veldran"), l = rate("libjpeg"), s = rate("stb");
     if (v == 0) continue;

@@ -159,6 +159,25 @@ TEST(Kernels, ColourConversionMatchesThePixelRule) {
   }
 }
 
+TEST(Kernels, GreyConversionMatchesThePixelRuleWithoutColour) {
+  std::mt19937 rng(7);
+  alignas(32) std::int32_t luma[64], zero[64] = {};
+  for (ColourKernel kernel : {select_grey_kernel(), grey_block_generic}) {
+    for (int trial = 0; trial < 200; ++trial) {
+      for (std::int32_t& v : luma) {
+        v = trial % 3 == 0 ? static_cast<std::int32_t>(rng())
+                           : static_cast<std::int32_t>(rng() % (1 << 26)) - (1 << 25);
+      }
+      const BlockColour block{luma, zero, zero, 0, 0, 0, 0};
+      img::Pixel out[64];
+      kernel(block, out, 8);
+      for (int i = 0; i < 64; ++i) {
+        ASSERT_EQ(out[i], colour_pixel_reference(luma, zero, zero, 1, 1, 0, 0, i / 8, i % 8));
+      }
+    }
+  }
+}
+
 TEST(Kernels, ColourRuleExamples) {
   alignas(32) std::int32_t luma[64] = {}, cb[64] = {}, cr[64] = {};
   // Y' = 32768 (a zero sample), Cr = 100, Cb = 0: red 268 clamps to 255, green 56, blue 128.

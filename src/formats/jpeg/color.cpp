@@ -59,7 +59,27 @@ using I8 = std::int32_t __attribute__((vector_size(32), may_alias));
   }
 }
 
+// Without colour differences the three components are equal.
+[[gnu::always_inline]] inline void grey_body(const BlockColour& block, img::Pixel* out,
+                                             std::int32_t stride) {
+  for (int r = 0; r < 8; ++r) {
+    I8 y;
+    std::memcpy(&y, block.luma + r * 8, sizeof y);
+    y = (y >> 10) + 32768;
+    y &= ~(y >> 31);
+    I8 v = y >> 8;
+    clamp_bytes(v);
+    const I8 pixels = v * 0x010101;
+    std::memcpy(out + static_cast<std::int64_t>(r) * stride, &pixels, sizeof pixels);
+  }
+}
+
 #if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("avx2"))) void grey_block_avx2(const BlockColour& block, img::Pixel* out,
+                                                     std::int32_t stride) {
+  grey_body(block, out, stride);
+}
+
 __attribute__((target("avx2"))) void colour_block_avx2(const BlockColour& block, img::Pixel* out,
                                                        std::int32_t stride) {
   colour_body(block, out, stride);
@@ -87,11 +107,22 @@ void colour_block_generic(const BlockColour& block, img::Pixel* out, std::int32_
   colour_body(block, out, stride);
 }
 
+void grey_block_generic(const BlockColour& block, img::Pixel* out, std::int32_t stride) {
+  grey_body(block, out, stride);
+}
+
 ColourKernel select_colour_kernel() {
 #if defined(__x86_64__) || defined(__i386__)
   if (__builtin_cpu_supports("avx2")) return colour_block_avx2;
 #endif
   return colour_block_generic;
+}
+
+ColourKernel select_grey_kernel() {
+#if defined(__x86_64__) || defined(__i386__)
+  if (__builtin_cpu_supports("avx2")) return grey_block_avx2;
+#endif
+  return grey_block_generic;
 }
 
 }  // namespace formats::jpeg

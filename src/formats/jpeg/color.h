@@ -31,4 +31,8 @@ void colour_block_generic(const BlockColour& block, img::Pixel* out, std::int32_
 
 ColourKernel select_colour_kernel();
 
+// The same for a block whose colour differences are zero (a grey picture); cb and cr unused.
+void grey_block_generic(const BlockColour& block, img::Pixel* out, std::int32_t stride);
+ColourKernel select_grey_kernel();
+
 }  // namespace formats::jpeg

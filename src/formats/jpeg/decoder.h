@@ -70,6 +70,7 @@ class JpegDecoder {
   jpeg::ScanScratch scratch_;
   jpeg::SumKernel sum_kernel_;
   jpeg::ColourKernel colour_kernel_;
+  jpeg::ColourKernel grey_kernel_;
 };
 
 }  // namespace formats

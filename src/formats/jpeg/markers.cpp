@@ -79,7 +79,9 @@ bool read_huffman(ByteCursor& in, jpeg::Tables& tables, jpeg::HuffmanTable& stag
 }  // namespace
 
 JpegDecoder::JpegDecoder()
-    : sum_kernel_(jpeg::select_sum_kernel()), colour_kernel_(jpeg::select_colour_kernel()) {
+    : sum_kernel_(jpeg::select_sum_kernel()),
+      colour_kernel_(jpeg::select_colour_kernel()),
+      grey_kernel_(jpeg::select_grey_kernel()) {
   jpeg::build_basis_table(basis_);
   std::memset(&scratch_, 0, sizeof scratch_);
 }
@@ -87,6 +89,7 @@ JpegDecoder::JpegDecoder()
 void JpegDecoder::use_generic_kernels() {
   sum_kernel_ = jpeg::sum_basis_generic;
   colour_kernel_ = jpeg::colour_block_generic;
+  grey_kernel_ = jpeg::grey_block_generic;
 }
 
 LoadResult JpegDecoder::decode(std::span<const std::uint8_t> file, img::ImageStore& store) {

@@ -38,8 +38,10 @@ inline std::int32_t receive_value(jpeg::BitReader& bits, int size) {
 }
 
 // Decodes one block's coefficients into slot `k`, dequantised and in natural order.
-inline bool decode_block(jpeg::BitReader& bits, const jpeg::Tables& tables,
-                         jpeg::Component& component, jpeg::ScanScratch& scratch, int k) {
+[[gnu::always_inline]] inline bool decode_block_bits(jpeg::BitReader& bits,
+                                                     const jpeg::Tables& tables,
+                                                     jpeg::Component& component,
+                                                     jpeg::ScanScratch& scratch, int k) {
   std::int16_t* coef = scratch.coef[k];
   std::uint8_t* nonzero = scratch.nonzero[k];
   for (int i = 0; i < scratch.nonzero_count[k]; ++i) coef[nonzero[i]] = 0;
@@ -84,14 +86,23 @@ inline bool decode_block(jpeg::BitReader& bits, const jpeg::Tables& tables,
       ok = false;
       break;
     }
+    // Each position is written once per block, so a zero may be stored unlisted.
     const auto f = static_cast<std::int16_t>(quant[p] * static_cast<std::int16_t>(value));
-    if (f != 0) {
-      const int natural = jpeg::kZigzag[p];
-      coef[natural] = f;
-      nonzero[count++] = static_cast<std::uint8_t>(natural);
-    }
+    const int natural = jpeg::kZigzag[p];
+    coef[natural] = f;
+    nonzero[count] = static_cast<std::uint8_t>(natural);
+    count += f != 0;
   }
   scratch.nonzero_count[k] = count;
+  return ok;
+}
+
+inline bool decode_block(jpeg::BitReader& reader, const jpeg::Tables& tables,
+                         jpeg::Component& component, jpeg::ScanScratch& scratch, int k) {
+  // A local copy keeps the reader in registers while the block's stores go to memory.
+  jpeg::BitReader bits = reader;
+  const bool ok = decode_block_bits(bits, tables, component, scratch, k);
+  reader = bits;
   return ok;
 }
 
@@ -115,6 +126,7 @@ LoadResult JpegDecoder::decode_scan(std::span<const std::uint8_t> file, std::siz
   int mcu_counter = 0;
   bool stopped = false;
 
+  const jpeg::ColourKernel convert = colour ? colour_kernel_ : grey_kernel_;
   jpeg::BlockColour block{};
   block.h_shift = h1 - 1;
   block.v_shift = v1 - 1;
@@ -158,7 +170,7 @@ LoadResult JpegDecoder::decode_scan(std::span<const std::uint8_t> file, std::siz
           block.luma = s.samples[k];
           block.col0 = h1 == 2 ? bx * 4 : 0;
           block.row0 = v1 == 2 ? by * 4 : 0;
-          colour_kernel_(block, plane.row(y0) + x0, plane.stride);
+          convert(block, plane.row(y0) + x0, plane.stride);
         }
       }
       if (stopped) break;
