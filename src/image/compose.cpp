@@ -31,6 +31,14 @@ inline Pixel pack(std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
   return (red << 16) | (green << 8) | blue;
 }
 
+// One displayed pixel from one row's values or two, each with its multiplier.
+inline Pixel finish_pixel(const std::uint32_t* v1, std::uint32_t m1, const std::uint32_t* v2,
+                          std::uint32_t m2) {
+  std::uint32_t c[3];
+  for (int k = 0; k < 3; ++k) c[k] = (v1[k] * m1 + (v2 != nullptr ? v2[k] * m2 : 0)) >> kShift;
+  return pack(c[2], c[1], c[0]);
+}
+
 void fill_black(Plane target, std::int32_t x0, std::int32_t x1, std::int32_t y0, std::int32_t y1,
                 std::int32_t off_x, std::int32_t off_y) {
   for (std::int32_t y = y0; y <= y1; ++y) {
@@ -110,7 +118,7 @@ bool ComposeWorkspace::reserve(std::int32_t max_source_width, std::int32_t max_s
   try {
     starts_.assign(static_cast<std::size_t>(span), 0);
     weights_.assign(static_cast<std::size_t>(taps), 0);
-    row_values_.assign(static_cast<std::size_t>(span * 4), 0);
+    row_values_.assign(static_cast<std::size_t>(span * 8), 0);
     sums_.assign(static_cast<std::size_t>(span * 4), 0);
     vector_weights_.clear();
     vector_ = vector_supported();
@@ -148,15 +156,25 @@ class ComposeRun {
   // An even number of windows, for the kernels that take columns in pairs.
   std::int32_t windows() const { return (columns_ + 1) / 2 * 2; }
   void build_windows();
-  void row_values(std::int32_t j);
-  void add_row(bool first, std::uint32_t weight);
-  void finish_row(Pixel* out) const;
+  // The values of source row j: from the two rows held, else computed in place of the one
+  // used less recently. Displayed rows move forward through the source and share at most
+  // one source row, so every source row is computed once.
+  const std::uint32_t* values_of(std::int64_t j);
+  std::uint32_t* values_buffer(int k) {
+    return ws_.row_values_.data() + std::int64_t{k} * ws_.span_capacity_ * 4;
+  }
+  void row_values(std::int32_t j, std::uint32_t* out);
+  void add_row(bool first, std::uint32_t weight, const std::uint32_t* values);
+  void finish(const std::uint32_t* v1, std::uint32_t m1, const std::uint32_t* v2, std::uint32_t m2,
+              Pixel* out) const;
 
   ComposeWorkspace& ws_;
   ConstPlane source_;
   AxisFactors fx_, fy_;
   std::int32_t x0_, columns_, src_h_, taps_ = 0, src_w_ = 0;
   bool vector_ = false;
+  std::int64_t held_[2] = {-1, -1};  // source rows whose values the two buffers hold
+  int recent_ = 0;
 };
 
 void ComposeRun::build_windows() {
@@ -252,33 +270,39 @@ __attribute__((target("avx2"))) void add_row_avx2(std::uint32_t* sums, const std
   }
 }
 
-__attribute__((target("avx2"))) inline __m256i scaled_sums(const std::uint32_t* sums, __m256i inv,
-                                                           std::int32_t x) {
-  const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + 4 * x));
-  return _mm256_srli_epi32(_mm256_mullo_epi32(s, inv), kShift);
+// Two displayed columns: (values x multiplier [+ values2 x multiplier2]) >> 18.
+template <bool kTwo>
+__attribute__((target("avx2"))) inline __m256i scaled(const std::uint32_t* v1, __m256i m1,
+                                                      const std::uint32_t* v2, __m256i m2,
+                                                      std::int32_t x) {
+  __m256i s =
+      _mm256_mullo_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(v1 + 4 * x)), m1);
+  if (kTwo) {
+    s = _mm256_add_epi32(
+        s,
+        _mm256_mullo_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(v2 + 4 * x)), m2));
+  }
+  return _mm256_srli_epi32(s, kShift);
 }
 
-// Scales the sums and packs eight pixels at a time; the rest one by one.
-__attribute__((target("avx2"))) void finish_row_avx2(const std::uint32_t* sums,
-                                                     std::int32_t columns, std::uint32_t inverse,
-                                                     Pixel* out) {
-  const __m256i inv = _mm256_set1_epi32(static_cast<int>(inverse));
+// Scales and packs eight pixels at a time; the rest one by one.
+template <bool kTwo>
+__attribute__((target("avx2"))) void finish_avx2(const std::uint32_t* v1, std::uint32_t m1,
+                                                 const std::uint32_t* v2, std::uint32_t m2,
+                                                 std::int32_t columns, Pixel* out) {
+  const __m256i a = _mm256_set1_epi32(static_cast<int>(m1));
+  const __m256i b = _mm256_set1_epi32(static_cast<int>(m2));
   const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
-
   std::int32_t x = 0;
   for (; x + 8 <= columns; x += 8) {
     const __m256i lo =
-        _mm256_packus_epi32(scaled_sums(sums, inv, x), scaled_sums(sums, inv, x + 2));
+        _mm256_packus_epi32(scaled<kTwo>(v1, a, v2, b, x), scaled<kTwo>(v1, a, v2, b, x + 2));
     const __m256i hi =
-        _mm256_packus_epi32(scaled_sums(sums, inv, x + 4), scaled_sums(sums, inv, x + 6));
+        _mm256_packus_epi32(scaled<kTwo>(v1, a, v2, b, x + 4), scaled<kTwo>(v1, a, v2, b, x + 6));
     const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(lo, hi), order);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), bytes);
   }
-  for (; x < columns; ++x) {
-    const std::uint32_t* s = sums + 4 * x;
-    out[x] =
-        pack((s[2] * inverse) >> kShift, (s[1] * inverse) >> kShift, (s[0] * inverse) >> kShift);
-  }
+  for (; x < columns; ++x) out[x] = finish_pixel(v1 + 4 * x, m1, kTwo ? v2 + 4 * x : nullptr, m2);
 }
 
 __attribute__((target("avx2"))) void copy_masked_avx2(const Pixel* in, Pixel* out, std::int32_t n) {
@@ -294,10 +318,9 @@ __attribute__((target("avx2"))) void copy_masked_avx2(const Pixel* in, Pixel* ou
 }  // namespace
 #endif
 
-void ComposeRun::row_values(std::int32_t j) {
+void ComposeRun::row_values(std::int32_t j, std::uint32_t* out) {
   const Pixel* row = source_.row(j);
   const auto inv = static_cast<std::uint32_t>(fx_.inverse);
-  std::uint32_t* out = ws_.row_values_.data();
 #ifdef VELDRAN_X86_KERNELS
   if (vector_) {
     const Pixel* next = j + 1 < src_h_ ? source_.row(j + 1) : row;
@@ -327,9 +350,21 @@ void ComposeRun::row_values(std::int32_t j) {
   }
 }
 
-void ComposeRun::add_row(bool first, std::uint32_t weight) {
+const std::uint32_t* ComposeRun::values_of(std::int64_t j) {
+  for (int k = 0; k < 2; ++k) {
+    if (held_[k] == j) {
+      recent_ = k;
+      return values_buffer(k);
+    }
+  }
+  recent_ = 1 - recent_;
+  held_[recent_] = j;
+  row_values(static_cast<std::int32_t>(j), values_buffer(recent_));
+  return values_buffer(recent_);
+}
+
+void ComposeRun::add_row(bool first, std::uint32_t weight, const std::uint32_t* values) {
   std::uint32_t* sums = ws_.sums_.data();
-  const std::uint32_t* values = ws_.row_values_.data();
 #ifdef VELDRAN_X86_KERNELS
   if (ws_.vector_) return add_row_avx2(sums, values, windows() * 4, first, weight);
 #endif
@@ -341,39 +376,50 @@ void ComposeRun::add_row(bool first, std::uint32_t weight) {
   }
 }
 
-void ComposeRun::finish_row(Pixel* out) const {
-  const auto inv = static_cast<std::uint32_t>(fy_.inverse);
-  const std::uint32_t* sums = ws_.sums_.data();
+void ComposeRun::finish(const std::uint32_t* v1, std::uint32_t m1, const std::uint32_t* v2,
+                        std::uint32_t m2, Pixel* out) const {
 #ifdef VELDRAN_X86_KERNELS
-  if (ws_.vector_) return finish_row_avx2(sums, columns_, inv, out);
+  if (ws_.vector_) {
+    if (v2 != nullptr) return finish_avx2<true>(v1, m1, v2, m2, columns_, out);
+    return finish_avx2<false>(v1, m1, v2, m2, columns_, out);
+  }
 #endif
   for (std::int32_t k = 0; k < columns_; ++k) {
-    const std::uint32_t* s = sums + 4 * k;
-    out[k] = pack((s[2] * inv) >> kShift, (s[1] * inv) >> kShift, (s[0] * inv) >> kShift);
+    out[k] = finish_pixel(v1 + 4 * k, m1, v2 != nullptr ? v2 + 4 * k : nullptr, m2);
   }
 }
 
 void ComposeRun::run(std::int32_t y0, std::int32_t y1, Plane target, std::int32_t off_x,
                      std::int32_t off_y) {
   build_windows();
-  // The rows of successive displayed rows only move forward and share at most one source
-  // row, so keeping the last one computed computes every source row once.
-  std::int64_t cached = -1;
+  const auto inv = static_cast<std::uint32_t>(fy_.inverse);
   for (std::int32_t y = y0; y <= y1; ++y) {
     std::int64_t s = y * fy_.step;
     const std::int64_t e = s + fy_.step;
+    Pixel* out = target.row(y + off_y) + x0_ + off_x;
+    const std::int64_t first_row = s / kUnit, last_row = (e - 1) / kUnit;
+    if (last_row - first_row <= 1) {
+      // One or two source rows: (r1 w1 + r2 w2) x inv equals r1 (w1 inv) + r2 (w2 inv)
+      // exactly, as no sum reaches 2^32, so each row is scaled once and no sums are kept.
+      const auto w1 = static_cast<std::uint32_t>(piece_weight(s, e));
+      const std::uint32_t* v1 = values_of(first_row);
+      if (first_row == last_row) {
+        finish(v1, w1 * inv, nullptr, 0, out);
+      } else {
+        const auto w2 = static_cast<std::uint32_t>(e - s - w1);
+        const std::uint32_t* v2 = values_of(last_row);
+        finish(v1, w1 * inv, v2, w2 * inv, out);
+      }
+      continue;
+    }
     bool first = true;
     while (s < e) {
       const std::int64_t weight = piece_weight(s, e);
-      if (s / kUnit != cached) {
-        cached = s / kUnit;
-        row_values(static_cast<std::int32_t>(cached));
-      }
-      add_row(first, static_cast<std::uint32_t>(weight));
+      add_row(first, static_cast<std::uint32_t>(weight), values_of(s / kUnit));
       first = false;
       s += weight;
     }
-    finish_row(target.row(y + off_y) + x0_ + off_x);
+    finish(ws_.sums_.data(), inv, nullptr, 0, out);
   }
 }
 

@@ -39,7 +39,7 @@ class ComposeWorkspace {
   std::vector<std::int32_t> starts_;          // first source column of each window
   std::vector<std::int16_t> weights_;         // taps of each window, window after window
   std::vector<std::int16_t> vector_weights_;  // the same laid out for the vector kernel
-  std::vector<std::uint32_t> row_values_;     // one source row's values: 4 lanes a column
+  std::vector<std::uint32_t> row_values_;     // two source rows' values: 4 lanes a column
   std::vector<std::uint32_t> sums_;           // the vertical sums: 4 lanes a column
 };
 
