@@ -147,7 +147,11 @@ void view_update(ViewState& view, int redraw, bool fit_first, ConstPlane source,
   view.requested_h = std::min(view.requested_h, screen_w - 1);
   view.requested_v = std::min(view.requested_v, screen_h - 1);
   if (fit_first && fit_to_screen(view, image_w, image_h, screen_w, screen_h)) redraw = kRedrawFull;
+  const std::int32_t shown_w = view.display_width, shown_h = view.display_height;
   update_display_size(view, image_w, image_h);
+  // What is on screen can only be moved when it has the size to be shown; a scroll asked
+  // for in the same pass as a zoom becomes a full redraw.
+  if (view.display_width != shown_w || view.display_height != shown_h) redraw = kRedrawFull;
   // At least one column and one row of the picture stay on screen.
   if (std::int64_t{view.display_width} + view.requested_h < 1) {
     view.requested_h = 1 - view.display_width;

@@ -232,6 +232,18 @@ TEST(View, ScrollingMatchesAFullRedraw) {
   }
 }
 
+// A zoom and a pan in the same pass ask for a scroll; the picture must still be redrawn.
+TEST(View, ScrollAfterAZoomRedrawsAll) {
+  Scene scene(64, 48, 30, 20);
+  img::ViewState view;
+  scene.update(view, img::kRedrawFull);
+  view.scaling = 1.5f;
+  view.requested_h = 4;
+  scene.update(view, img::kRedrawScroll);
+  EXPECT_EQ(view.display_width, 45);
+  EXPECT_EQ(scene.back, scene.expected(view));
+}
+
 // Factors no key bounds: the view update neither overflows nor reads or writes out of place.
 TEST(View, ExtremeFactorsAreSafe) {
   const float inf = std::numeric_limits<float>::infinity();
