@@ -91,8 +91,9 @@ void compose_reference(ConstPlane source, std::int32_t src_w, std::int32_t src_h
           for (int c = 0; c < 3; ++c) r[c] += ((p >> (8 * c)) & 0xFF) * wx;
           sx += wx;
         }
-        for (int c = 0; c < 3; ++c)
+        for (int c = 0; c < 3; ++c) {
           a[c] += ((r[c] * inv_x) >> kShift) * static_cast<std::uint32_t>(wy);
+        }
         sy += wy;
       }
       target.at(x + off_x, y + off_y) =
@@ -138,12 +139,18 @@ class ComposeRun {
  public:
   ComposeRun(ComposeWorkspace& ws, ConstPlane source, std::int32_t src_w, std::int32_t src_h,
              AxisFactors fx, AxisFactors fy, std::int32_t x0, std::int32_t x1)
-      : ws_(ws), source_(source), fx_(fx), fy_(fy), x0_(x0), columns_(x1 - x0 + 1), src_h_(src_h) {
+      : ws_(ws),
+        source_(source),
+        fx_(fx),
+        fy_(fy),
+        x0_(x0),
+        columns_(x1 - x0 + 1),
+        src_w_(src_w),
+        src_h_(src_h) {
     taps_ = static_cast<std::int32_t>(max_pieces(fx.step));
     taps_ = (taps_ + kGroup - 1) / kGroup * kGroup;
     if (taps_ > src_w) taps_ = src_w;  // tiny sources: one window covers the row
     vector_ = ws.vector_ && taps_ % kGroup == 0;
-    src_w_ = src_w;
   }
 
   bool fits() const {
@@ -171,7 +178,8 @@ class ComposeRun {
   ComposeWorkspace& ws_;
   ConstPlane source_;
   AxisFactors fx_, fy_;
-  std::int32_t x0_, columns_, src_h_, taps_ = 0, src_w_ = 0;
+  std::int32_t x0_, columns_, src_w_, src_h_;
+  std::int32_t taps_ = 0;  // weights per window: a multiple of 4, or the whole source row
   bool vector_ = false;
   std::int64_t held_[2] = {-1, -1};  // source rows whose values the two buffers hold
   int recent_ = 0;
