@@ -1,33 +1,79 @@
 // Joins the App's state to the pure routines of formats/ and image/.
 #include "core/operations.h"
 
-#include <array>
+#include <algorithm>
 #include <vector>
 
 #include "formats/bmp_writer.h"
 #include "formats/loader.h"
+#include "image/colour_settings.h"
+#include "image/compose.h"
+#include "image/fit.h"
+#include "image/flip.h"
+#include "image/palette.h"
+#include "image/pipeline.h"
 #include "image/present.h"
+#include "image/resize.h"
+#include "image/view.h"
 #include "menu/menu_table.h"
+#include "platform/keys.h"
 
 namespace core {
 
 // Tables and scratch that live as long as the App: the JPEG decoder (with its basis table,
-// built once), the file buffer that loads reuse, and the palette list.
+// built once), the file buffer that loads reuse, the compose's workspace and the palette list.
 struct Engines {
   formats::JpegDecoder jpeg;
   std::vector<std::uint8_t> file_buffer;
-  std::array<std::uint32_t, 256> palette_keys{};  // interim until the palette stage lands
+  img::ComposeWorkspace compose;
+  img::PaletteList palette;
 };
 
 App::App(platform::Screen& s) : screen(s), engines(std::make_unique<Engines>()) {}
 App::~App() = default;
 
+bool prepare_engines(App& app, std::string& error) {
+  const std::int32_t span = std::max(app.store.maxh, app.screen_record.width);
+  if (!app.engines->compose.reserve(app.store.maxh, span) || !app.engines->palette.ok()) {
+    error = "cannot allocate the working memory of the view and the palette stage";
+    return false;
+  }
+  return true;
+}
+
 namespace {
 
+img::ColourSettings colour_settings(const App& app) {
+  using namespace menu;
+  const Menus& m = app.menus;
+  img::ColourSettings s;
+  s.adjust_color = m.option(option::kAdjustColor);
+  s.adjust_depth = m.option(option::kAdjustDepth);
+  s.use_palette = m.option(option::kUsePalette);
+  s.intensity_bit = m.option(option::kIntensityBit);
+  s.greyscale = m.option(option::kGreyscale);
+  s.dithering = m.option(option::kDithering);
+  s.floyd_steinberg = m.option(option::kFloydSteinberg);
+  s.contrast = m.integer(slot::kContrast);
+  s.brightness = m.integer(slot::kBrightness);
+  s.red_add = m.integer(slot::kRedAdd);
+  s.green_add = m.integer(slot::kGreenAdd);
+  s.blue_add = m.integer(slot::kBlueAdd);
+  s.red_levels = m.integer(slot::kRedLevels);
+  s.green_levels = m.integer(slot::kGreenLevels);
+  s.blue_levels = m.integer(slot::kBlueLevels);
+  s.pal_size = m.integer(slot::kPalSize);
+  return s;
+}
+
 // The plane the view shows and saves: the processed image when any stage is on.
-bool processed_in_use(const App& app) {
-  return app.option(menu::option::kAdjustColor) || app.option(menu::option::kAdjustDepth) ||
-         app.option(menu::option::kUsePalette);
+img::ConstPlane shown_plane(const App& app) {
+  return img::shows_processed(colour_settings(app)) ? app.store.processed() : app.store.working();
+}
+
+void request_redraw(App& app, int redraw) {
+  app.frame.redraw_request =
+      static_cast<std::uint8_t>(img::combine_redraw(app.frame.redraw_request, redraw));
 }
 
 }  // namespace
@@ -39,8 +85,21 @@ void load_requested_picture(App& app) {
   if (r.name_taken) app.current_name = app.requested_name;
 }
 
-void run_pipeline(App&) {}
-void update_view(App&) {}
+void run_pipeline(App& app) {
+  const std::int32_t palette_count =
+      img::run_pipeline(app.store, colour_settings(app), app.engines->palette);
+  if (palette_count >= 0) app.menus.integer(menu::slot::kPalCount) = palette_count;
+}
+
+void update_view(App& app) {
+  const bool fit_first =
+      app.option(menu::option::kAutomatic) && app.status() == menu::Message::kFileLoaded;
+  img::view_update(app.view, app.frame.redraw_request, fit_first, shown_plane(app), app.store.width,
+                   app.store.height, app.back_plane(), app.screen_record.width,
+                   app.screen_record.height, app.engines->compose);
+  app.menus.integer(menu::slot::kHOffset) = app.view.h_offset;
+  app.menus.integer(menu::slot::kVOffset) = app.view.v_offset;
+}
 
 void present_back_buffer(App& app) {
   img::present(app.back_buffer.data(), app.screen.framebuffer(),
@@ -48,21 +107,61 @@ void present_back_buffer(App& app) {
 }
 
 void save_picture(App& app, int depth) {
-  const img::ConstPlane source =
-      processed_in_use(app) ? app.store.processed() : app.store.working();
-  app.set_status(formats::save_bmp(
-      app.current_name, depth, source, app.store.width, app.store.height, app.engines->palette_keys,
-      app.menus.integer(menu::slot::kPalSize), app.store.row_buffer()));
+  app.set_status(formats::save_bmp(app.current_name, depth, shown_plane(app), app.store.width,
+                                   app.store.height, app.engines->palette.keys(),
+                                   app.menus.integer(menu::slot::kPalSize),
+                                   app.store.row_buffer()));
 }
 
-void fit_to_screen(App&) {}
-void original_size(App&) {}
-void flip_x(App&) {}
-void flip_y(App&) {}
-void resize_picture(App&) {}
-bool view_key(App&, int) {
-  return false;
+void fit_to_screen(App& app) {
+  if (img::fit_to_screen(app.view, app.store.width, app.store.height, app.screen_record.width,
+                         app.screen_record.height)) {
+    request_redraw(app, img::kRedrawFull);
+  }
 }
-void mouse_view(App&) {}
+
+void original_size(App& app) {
+  img::original_size(app.view);
+  request_redraw(app, img::kRedrawFull);
+}
+
+void flip_x(App& app) {
+  img::flip_x(app.store);
+  app.frame.reprocess_request = 1;
+}
+
+void flip_y(App& app) {
+  img::flip_y(app.store);
+  app.frame.reprocess_request = 1;
+}
+
+void resize_picture(App& app) {
+  const menu::Message m =
+      img::resize_picture(app.store, app.menus.integer(menu::slot::kNewX),
+                          app.menus.integer(menu::slot::kNewY), app.engines->compose);
+  if (m != menu::Message::kNone) {
+    app.set_status(m);
+    return;
+  }
+  app.frame.reprocess_request = 1;
+}
+
+bool view_key(App& app, int scan_code) {
+  const bool shift = app.screen.is_held(platform::scan::kLeftShift) ||
+                     app.screen.is_held(platform::scan::kRightShift);
+  const int redraw = img::view_key(app.view, scan_code, shift);
+  if (redraw == img::kRedrawNone) return false;
+  request_redraw(app, redraw);
+  return true;
+}
+
+void mouse_view(App& app) {
+  if (app.option(menu::option::kLockView)) return;
+  const MouseState& m = app.mouse;
+  const int redraw =
+      img::mouse_view(app.view, m.buttons, m.x - m.drag_origin_x, m.y - m.drag_origin_y,
+                      app.previous_scaling, app.previous_aspect, app.screen_record.width);
+  request_redraw(app, redraw);
+}
 
 }  // namespace core

@@ -2,9 +2,15 @@
 // pure routines of formats/ and image/.
 #pragma once
 
+#include <string>
+
 #include "core/app.h"
 
 namespace core {
+
+// Sizes the view's and the palette stage's working memory for the App's store and screen
+// (once, at start-up). False with a reason when the memory cannot be had.
+bool prepare_engines(App& app, std::string& error);
 
 // Loads the picture named by the requested name into the working image; sets the status
 // message and, when the load got far enough, the current name.

@@ -64,6 +64,7 @@ bool start_up(App& app, const std::string& settings_path, const std::string& fir
     error += " (maxh and maxv in " + settings_path + ")";
     return false;
   }
+  if (!prepare_engines(app, error)) return false;
 
   for (int i = 0; i < 16; ++i)
     app.interface_colours[static_cast<std::size_t>(i)] = kInterfaceColours[i];

@@ -1,5 +1,6 @@
 #include "menu/input.h"
 
+#include "core/browse.h"
 #include "core/operations.h"
 #include "menu/dispatch.h"
 #include "platform/keys.h"
@@ -29,10 +30,9 @@ Next after(Activation a) {
   return Next::kEndOfPass;
 }
 
-// F3 and F4 step through the folder; true when a picture was loaded. Folder browsing is
-// not part of the program yet, so the keys pass on as they do at either end of a folder.
-bool browse(core::App& /*app*/, int /*scan_code*/) {
-  return false;
+// F3 and F4 step through the folder; true when a picture was loaded.
+bool browse(core::App& app, int scan_code) {
+  return scan_code == scan::kF3 ? core::previous_file(app) : core::next_file(app);
 }
 
 // Up and Down in a drop-down: step through the list, wrapping at both ends, until an entry
