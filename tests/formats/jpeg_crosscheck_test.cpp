@@ -12,6 +12,7 @@
 #include <string>
 
 #include "formats/loader.h"
+#include "reference_decoder.h"
 #include "test_files.h"
 
 namespace formats_test {
@@ -137,6 +138,70 @@ TEST(JpegCrossCheck, AgreesWithLibjpegWithinTolerance) {
   }
   std::printf("largest single difference from libjpeg: %d\n", largest);
   RecordProperty("largest_difference", largest);
+}
+
+// The fast decoder against the plain one, bit for bit: on cjpeg files (also into stores
+// smaller than the picture) and on damaged copies of them. Where the fast decoder refuses a
+// damaged file the two may differ (the plain reader goes on past the end of the file), so
+// only accepted files are compared.
+TEST(JpegOracle, FastDecoderMatchesThePlainOneBitForBit) {
+  if (!tools_available()) GTEST_SKIP() << "cjpeg (libjpeg-turbo-progs) not installed";
+  struct Case {
+    int width, height;
+    std::string options;
+    std::int32_t maxh, maxv;
+  };
+  const Case cases[] = {
+      {64, 48, "-sample 1x1 -quality 90", 64, 64},
+      {61, 45, "-sample 2x1 -quality 97", 72, 60},
+      {50, 70, "-sample 1x2 -quality 55 -restart 1B", 72, 80},
+      {90, 40, "-sample 2x2 -quality 100 -optimize", 96, 48},
+      {80, 64, "-sample 2x2 -quality 80 -restart 2B", 44, 37},
+      {47, 33, "-grayscale -quality 93 -restart 1", 64, 64},
+      {100, 30, "-sample 1x1 -quality 100", 100, 30},
+  };
+  ScratchDir dir;
+  std::mt19937 rng(2024);
+  auto fast_store = std::make_unique<img::ImageStore>();
+  auto plain_store = std::make_unique<img::ImageStore>();
+  auto fast = std::make_unique<formats::JpegDecoder>();
+  auto plain = std::make_unique<ReferenceDecoder>();
+  int compared = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    make_store(*fast_store, c.maxh, c.maxv);
+    make_store(*plain_store, c.maxh, c.maxv);
+    const std::string source = dir.file("source.ppm"), jpeg = dir.file("test.jpg");
+    write_source(source, c.width, c.height);
+    ASSERT_EQ(std::system(("cjpeg " + c.options + " -outfile " + jpeg + " " + source).c_str()), 0);
+    const Bytes original = read_bytes(jpeg);
+    for (int variant = 0; variant < 60; ++variant) {
+      Bytes file = original;
+      if (variant > 0) {  // damage the second half of the file, where the scan data is
+        const int edits = 1 + static_cast<int>(rng() % 4);
+        for (int e = 0; e < edits; ++e) {
+          const std::size_t at = file.size() / 2 + rng() % (file.size() / 2);
+          file[at] = static_cast<std::uint8_t>(rng() % 3 == 0 ? 0xFF : rng());
+        }
+        if (variant % 7 == 0) file.resize(file.size() - 1 - rng() % 40);
+      }
+      const menu::Message m = formats::load_picture_bytes(file, *fast_store, *fast).message;
+      if (m == menu::Message::kJpegDecodeError) continue;
+      const menu::Message want = plain->decode(file, *plain_store);
+      ASSERT_EQ(m, want) << "variant " << variant;
+      ASSERT_EQ(fast_store->width, plain_store->width);
+      ASSERT_EQ(fast_store->height, plain_store->height);
+      for (std::int32_t y = 0; y < c.maxv; ++y) {
+        for (std::int32_t x = 0; x < c.maxh; ++x) {
+          ASSERT_EQ(fast_store->working().at(x, y), plain_store->working().at(x, y))
+              << "variant " << variant << " pixel " << x << "," << y;
+        }
+      }
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 50);
+  std::printf("compared %d files with the plain decoder\n", compared);
 }
 
 }  // namespace
