@@ -13,8 +13,17 @@ using V8 = std::uint32_t __attribute__((vector_size(32), may_alias));
                                             int count, const BasisTable& table,
                                             std::int32_t* samples) {
   V8 acc[8];
-  for (V8& a : acc) a = V8{};
-  for (int k = 0; k < count; ++k) {
+  int k = 0;
+  if (count > 0 && nonzero[0] == 0) {
+    // Every weight of the DC coefficient is 32768: its basis image is flat.
+    const auto f = static_cast<std::uint32_t>(static_cast<std::int32_t>(coef[0]));
+    const V8 flat = V8{} + (f << 15);
+    for (V8& a : acc) a = flat;
+    k = 1;
+  } else {
+    for (V8& a : acc) a = V8{};
+  }
+  for (; k < count; ++k) {
     const int d = nonzero[k];
     // Unsigned arithmetic wraps like the two's-complement sums it stands for.
     const auto f = static_cast<std::uint32_t>(static_cast<std::int32_t>(coef[d]));
