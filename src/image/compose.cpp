@@ -47,8 +47,15 @@ void fill_black(Plane target, std::int32_t x0, std::int32_t x1, std::int32_t y0,
   }
 }
 
+// Original size: each displayed pixel is its source pixel, byte 3 cleared.
 void copy_rows(ConstPlane source, std::int32_t x0, std::int32_t x1, std::int32_t y0,
-               std::int32_t y1, Plane target, std::int32_t off_x, std::int32_t off_y, bool vector);
+               std::int32_t y1, Plane target, std::int32_t off_x, std::int32_t off_y) {
+  for (std::int32_t y = y0; y <= y1; ++y) {
+    const Pixel* in = source.row(y) + x0;
+    Pixel* out = target.row(y + off_y) + x0 + off_x;
+    for (std::int32_t i = 0; i <= x1 - x0; ++i) out[i] = in[i] & 0x00FFFFFF;
+  }
+}
 
 }  // namespace
 
@@ -172,6 +179,8 @@ class ComposeRun {
   }
   void row_values(std::int32_t j, std::uint32_t* out);
   void add_row(bool first, std::uint32_t weight, const std::uint32_t* values);
+  // Adds source row j, which only this displayed row covers and wholly, to the sums.
+  void add_whole_row(bool first, std::int32_t j);
   void finish(const std::uint32_t* v1, std::uint32_t m1, const std::uint32_t* v2, std::uint32_t m2,
               Pixel* out) const;
 
@@ -232,7 +241,9 @@ namespace {
 // neighbouring taps per colour, multiplied by their weights and added in 32-bit lanes. The
 // same place of the next source row is fetched into the cache meanwhile, which keeps a
 // shrink from waiting on memory. kGroups is the number of 4-tap groups, 0 when not fixed.
-template <int kGroups>
+// A row of weight 512 in a single displayed row is added to (kSum == 2) or starts (1) the
+// sums shifted by 9 at once instead of being stored (0).
+template <int kGroups, int kSum>
 __attribute__((target("avx2"))) void row_values_avx2(const Pixel* row, const Pixel* next_row,
                                                      const std::int32_t* starts,
                                                      const std::int16_t* weights,
@@ -261,7 +272,11 @@ __attribute__((target("avx2"))) void row_values_avx2(const Pixel* row, const Pix
       weights += 32;
     }
     sum = _mm256_srli_epi32(_mm256_mullo_epi32(sum, inv), kShift);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * p), sum);
+    auto* o = reinterpret_cast<__m256i*>(out + 8 * p);
+    if (kSum == 0) _mm256_storeu_si256(o, sum);
+    if (kSum == 1) _mm256_storeu_si256(o, _mm256_slli_epi32(sum, 9));
+    if (kSum == 2)
+      _mm256_storeu_si256(o, _mm256_add_epi32(_mm256_loadu_si256(o), _mm256_slli_epi32(sum, 9)));
   }
 }
 
@@ -313,16 +328,6 @@ __attribute__((target("avx2"))) void finish_avx2(const std::uint32_t* v1, std::u
   for (; x < columns; ++x) out[x] = finish_pixel(v1 + 4 * x, m1, kTwo ? v2 + 4 * x : nullptr, m2);
 }
 
-__attribute__((target("avx2"))) void copy_masked_avx2(const Pixel* in, Pixel* out, std::int32_t n) {
-  const __m256i mask = _mm256_set1_epi32(0x00FFFFFF);
-  std::int32_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_and_si256(v, mask));
-  }
-  for (; i < n; ++i) out[i] = in[i] & 0x00FFFFFF;
-}
-
 }  // namespace
 #endif
 
@@ -333,9 +338,9 @@ void ComposeRun::row_values(std::int32_t j, std::uint32_t* out) {
   if (vector_) {
     const Pixel* next = j + 1 < src_h_ ? source_.row(j + 1) : row;
     const std::int32_t groups = taps_ / kGroup;
-    auto* kernel = groups == 1   ? row_values_avx2<1>
-                   : groups == 2 ? row_values_avx2<2>
-                                 : row_values_avx2<0>;
+    auto* kernel = groups == 1   ? row_values_avx2<1, 0>
+                   : groups == 2 ? row_values_avx2<2, 0>
+                                 : row_values_avx2<0, 0>;
     kernel(row, next, ws_.starts_.data(), ws_.vector_weights_.data(), windows() / 2, groups, inv,
            out);
     return;
@@ -369,6 +374,20 @@ const std::uint32_t* ComposeRun::values_of(std::int64_t j) {
   held_[recent_] = j;
   row_values(static_cast<std::int32_t>(j), values_buffer(recent_));
   return values_buffer(recent_);
+}
+
+void ComposeRun::add_whole_row(bool first, std::int32_t j) {
+#ifdef VELDRAN_X86_KERNELS
+  const Pixel* row = source_.row(j);
+  const Pixel* next = j + 1 < src_h_ ? source_.row(j + 1) : row;
+  const std::int32_t groups = taps_ / kGroup;
+  auto* kernel = first ? (groups == 2 ? row_values_avx2<2, 1> : row_values_avx2<0, 1>)
+                       : (groups == 2 ? row_values_avx2<2, 2> : row_values_avx2<0, 2>);
+  kernel(row, next, ws_.starts_.data(), ws_.vector_weights_.data(), windows() / 2, groups,
+         static_cast<std::uint32_t>(fx_.inverse), ws_.sums_.data());
+#else
+  add_row(first, kUnit, values_of(j));
+#endif
 }
 
 void ComposeRun::add_row(bool first, std::uint32_t weight, const std::uint32_t* values) {
@@ -423,34 +442,17 @@ void ComposeRun::run(std::int32_t y0, std::int32_t y1, Plane target, std::int32_
     bool first = true;
     while (s < e) {
       const std::int64_t weight = piece_weight(s, e);
-      add_row(first, static_cast<std::uint32_t>(weight), values_of(s / kUnit));
+      if (weight == kUnit && vector_) {
+        add_whole_row(first, static_cast<std::int32_t>(s / kUnit));
+      } else {
+        add_row(first, static_cast<std::uint32_t>(weight), values_of(s / kUnit));
+      }
       first = false;
       s += weight;
     }
     finish(ws_.sums_.data(), inv, nullptr, 0, out);
   }
 }
-
-namespace {
-
-void copy_rows(ConstPlane source, std::int32_t x0, std::int32_t x1, std::int32_t y0,
-               std::int32_t y1, Plane target, std::int32_t off_x, std::int32_t off_y,
-               [[maybe_unused]] bool vector) {
-  const std::int32_t n = x1 - x0 + 1;
-  for (std::int32_t y = y0; y <= y1; ++y) {
-    const Pixel* in = source.row(y) + x0;
-    Pixel* out = target.row(y + off_y) + x0 + off_x;
-#ifdef VELDRAN_X86_KERNELS
-    if (vector) {
-      copy_masked_avx2(in, out, n);
-      continue;
-    }
-#endif
-    for (std::int32_t i = 0; i < n; ++i) out[i] = in[i] & 0x00FFFFFF;
-  }
-}
-
-}  // namespace
 
 void compose(ConstPlane source, std::int32_t src_w, std::int32_t src_h, std::int32_t display_w,
              std::int32_t display_h, std::int32_t x0, std::int32_t x1, std::int32_t y0,
@@ -471,7 +473,7 @@ void compose(ConstPlane source, std::int32_t src_w, std::int32_t src_h, std::int
     return fill_black(target, x0, x1, y0, y1, off_x, off_y);
   }
   if (fx.step == kUnit && fx.inverse == kUnit && fy.step == kUnit && fy.inverse == kUnit) {
-    return copy_rows(source, x0, x1, y0, y1, target, off_x, off_y, workspace.vector_kernels());
+    return copy_rows(source, x0, x1, y0, y1, target, off_x, off_y);
   }
   ComposeRun run(workspace, source, src_w, src_h, fx, fy, x0, x1);
   if (!run.fits()) {
