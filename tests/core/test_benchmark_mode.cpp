@@ -4,30 +4,15 @@
 
 #include "platform/keys.h"
 #include "support/harness.h"
+#include "support/pictures.h"
 
 namespace {
 
 using support::Harness;
 
-// A 24-bit BMP of 2 x 1 pixels: left pixel red, right pixel blue.
+// 2 x 1 pixels: left red, right blue.
 std::string two_pixel_bmp() {
-  std::string b(62, '\0');
-  auto put32 = [&](int at, int v) {
-    for (int i = 0; i < 4; ++i)
-      b[static_cast<std::size_t>(at + i)] = static_cast<char>(v >> (8 * i));
-  };
-  b[0] = 'B';
-  b[1] = 'M';
-  put32(2, 62);
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, 2);
-  put32(22, 1);
-  b[26] = 1;
-  b[28] = 24;
-  b[54 + 2] = static_cast<char>(255);  // pixel 0: blue 0, green 0, red 255
-  b[54 + 3] = static_cast<char>(255);  // pixel 1: blue 255
-  return b;
+  return support::bmp24(2, 1, [](int x, int) { return x == 0 ? 0xFF0000u : 0x0000FFu; });
 }
 
 // Starts the benchmark through the Edit menu (Alt, "e", "b") with a picture loaded.

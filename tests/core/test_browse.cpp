@@ -7,30 +7,15 @@
 
 #include "core/browse.h"
 #include "support/harness.h"
+#include "support/pictures.h"
 
 namespace {
 
 using support::Harness;
 
-// A 24-bit BMP of w x 1 pixels, all of one colour.
-std::string bmp(int w, unsigned char blue = 10) {
-  const int stride = (w * 3 + 3) / 4 * 4;
-  std::string b(54 + stride, '\0');
-  auto put32 = [&](int at, int v) {
-    for (int i = 0; i < 4; ++i)
-      b[static_cast<std::size_t>(at + i)] = static_cast<char>(v >> (8 * i));
-  };
-  b[0] = 'B';
-  b[1] = 'M';
-  put32(2, 54 + stride);
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, w);
-  put32(22, 1);
-  b[26] = 1;
-  b[28] = 24;
-  for (int x = 0; x < w; ++x) b[static_cast<std::size_t>(54 + x * 3)] = static_cast<char>(blue);
-  return b;
+// A picture w pixels wide, so that each file can be told by its width.
+std::string bmp(int w) {
+  return support::bmp24(w, 1, 0x00000A);
 }
 
 TEST(Browse, NaturalOrderComparesDigitRunsAsNumbers) {
