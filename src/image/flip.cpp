@@ -42,13 +42,21 @@ void flip_x(ImageStore& store) {
   }
 }
 
+// Mirroring every column top to bottom is the same as exchanging rows y and height - 1 - y;
+// done row by row through the row buffer it walks memory in order.
 void flip_y(ImageStore& store) {
   if (!has_flippable_picture(store)) return;
   const Plane working = store.working();
-  std::uint8_t* buffer = store.column_buffer();
-  for (std::int32_t x = 0; x < store.width; ++x) {
-    pack(working.row(0) + x, working.stride, store.height, buffer);
-    unpack_reversed(buffer, store.height, working.row(0) + x, working.stride);
+  std::uint8_t* buffer = store.row_buffer();
+  for (std::int32_t top = 0, bottom = store.height - 1; top < bottom; ++top, --bottom) {
+    Pixel* a = working.row(top);
+    Pixel* b = working.row(bottom);
+    pack(a, 1, store.width, buffer);
+    for (std::int32_t x = 0; x < store.width; ++x) a[x] = (a[x] & 0xFF000000) | (b[x] & 0xFFFFFF);
+    const std::uint8_t* t = buffer;
+    for (std::int32_t x = 0; x < store.width; ++x, t += 3) {
+      b[x] = (b[x] & 0xFF000000) | Pixel{t[0]} | Pixel{t[1]} << 8 | Pixel{t[2]} << 16;
+    }
   }
 }
 
