@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -114,6 +115,7 @@ void plain_write(benchmark::State& state) {
   set_rate(state, n);
 }
 
+// MB/s per benchmark name, the median over repetitions.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
@@ -121,11 +123,18 @@ class RatioReporter : public benchmark::ConsoleReporter {
     for (const Run& r : runs) {
       const auto it = r.counters.find("bytes_per_second");
       if (it != r.counters.end() && r.run_type == Run::RT_Iteration) {
-        rates[r.benchmark_name()] = it->second.value / 1e6;
+        samples[r.run_name.str()].push_back(it->second.value / 1e6);
       }
     }
   }
-  std::map<std::string, double> rates;
+  double rate(const std::string& name) {
+    auto it = samples.find(name);
+    if (it == samples.end() || it->second.empty()) return 0;
+    std::vector<double>& v = it->second;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+  }
+  std::map<std::string, std::vector<double>> samples;
 };
 
 }  // namespace
@@ -146,8 +155,7 @@ int main(int argc, char** argv) {
               "save MB/s", "write MB/s", "ratio");
   for (const char* arg : {"0", "1"}) {
     auto rate = [&](const char* who) {
-      const auto it = reporter.rates.find(std::string(who) + "/" + arg + "/real_time");
-      return it == reporter.rates.end() ? 0.0 : it->second;
+      return reporter.rate(std::string(who) + "/" + arg + "/real_time");
     };
     const double l = rate("bmp_load"), r = rate("plain_read"), s = rate("bmp_save"),
                  w = rate("plain_write");

@@ -49,9 +49,15 @@ void convert_16(const std::uint8_t* src, img::Pixel* out, std::int32_t width) {
 }
 
 void convert_24(const std::uint8_t* src, img::Pixel* out, std::int32_t width) {
-  for (std::int32_t x = 0; x < width; ++x) {
-    out[x] = img::make_pixel(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
+  // Blue, green, red are the low three bytes of a little-endian word read at the pixel;
+  // the last pixel is read bytewise so that nothing past the row is touched.
+  std::int32_t x = 0;
+  for (; x + 1 < width; ++x) {
+    std::uint32_t word;
+    std::memcpy(&word, src + 3 * x, 4);
+    out[x] = (word & 0xFFFFFF);
   }
+  for (; x < width; ++x) out[x] = img::make_pixel(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
 }
 
 }  // namespace

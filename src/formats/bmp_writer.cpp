@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace formats {
 namespace {
@@ -118,11 +119,9 @@ void encode_bmp_row(int depth, const img::Pixel* row, std::int32_t width,
                     const PaletteIndex* palette, std::uint8_t* out) {
   std::uint8_t* p = out;
   if (depth == 24) {
-    for (std::int32_t x = 0; x < width; ++x, p += 3) {
-      p[0] = static_cast<std::uint8_t>(row[x]);
-      p[1] = static_cast<std::uint8_t>(row[x] >> 8);
-      p[2] = static_cast<std::uint8_t>(row[x] >> 16);
-    }
+    // Four bytes per pixel stored 3 apart; the spare byte is overwritten by the next pixel,
+    // and after the last one it lies within the row buffer's 3 spare bytes.
+    for (std::int32_t x = 0; x < width; ++x, p += 3) std::memcpy(p, &row[x], 4);
   } else if (depth == 16) {
     for (std::int32_t x = 0; x < width; ++x, p += 2) {
       const img::Pixel v = row[x];
@@ -137,6 +136,7 @@ void encode_bmp_row(int depth, const img::Pixel* row, std::int32_t width,
   }
   const std::int64_t padding = bmp_stride(depth, width) - (p - out);
   if (padding > 0) std::memset(p, 0, static_cast<std::size_t>(padding));
+  // (At 24 bits the padding is written after the pixels, so it is zero as well.)
 }
 
 menu::Message save_bmp(const std::string& path, int depth, img::ConstPlane source,
@@ -157,20 +157,30 @@ menu::Message save_bmp(const std::string& path, int depth, img::ConstPlane sourc
   }
   bool ok = write_all(fd, header, header_size);
 
-  if (depth == 8) {
-    const PaletteIndex palette(palette_keys, pal_size);
-    const auto stride = static_cast<std::size_t>(bmp_stride(depth, width));
-    for (std::int32_t y = height - 1; ok && y >= 0 && width > 0; --y) {
-      encode_bmp_row(depth, source.row(y), width, &palette, row_buffer);
-      ok = write_all(fd, row_buffer, stride);
-    }
-  } else {
-    const auto stride = static_cast<std::size_t>(bmp_stride(depth, width));
-    for (std::int32_t y = height - 1; ok && y >= 0 && width > 0; --y) {
-      encode_bmp_row(depth, source.row(y), width, nullptr, row_buffer);
+  // Rows are gathered into a batch so that small rows do not cost a write call each; a row
+  // larger than the batch goes out from the row buffer on its own.
+  constexpr std::size_t kBatchBytes = 64 * 1024;
+  std::uint8_t batch[kBatchBytes];
+  std::size_t batched = 0;
+  const auto stride = static_cast<std::size_t>(std::max<std::int64_t>(bmp_stride(depth, width), 0));
+  const std::optional<PaletteIndex> palette =
+      depth == 8 ? std::optional<PaletteIndex>(std::in_place, palette_keys, pal_size)
+                 : std::nullopt;
+  const PaletteIndex* index = palette ? &*palette : nullptr;
+  for (std::int32_t y = height - 1; ok && y >= 0 && width > 0; --y) {
+    if (stride + 1 <= kBatchBytes) {
+      if (batched + stride + 1 > kBatchBytes) {
+        ok = write_all(fd, batch, batched);
+        batched = 0;
+      }
+      encode_bmp_row(depth, source.row(y), width, index, batch + batched);
+      batched += stride;
+    } else {
+      encode_bmp_row(depth, source.row(y), width, index, row_buffer);
       ok = write_all(fd, row_buffer, stride);
     }
   }
+  if (ok && batched > 0) ok = write_all(fd, batch, batched);
   if (::close(fd) != 0) ok = false;
   if (ok && ::rename(temp_path.c_str(), path.c_str()) != 0) ok = false;
   if (!ok) {

@@ -34,7 +34,8 @@ class PaletteIndex {
   std::uint8_t missing_ = 0;
 };
 
-// Encodes one picture row (width pixels) into `out` followed by zero padding up to the stride.
+// Encodes one picture row (width pixels) into `out` followed by zero padding up to the
+// stride. `out` needs stride + 1 bytes (at 24 bits a pixel is stored as a 4-byte word).
 void encode_bmp_row(int depth, const img::Pixel* row, std::int32_t width,
                     const PaletteIndex* palette, std::uint8_t* out);
 
