@@ -2,9 +2,15 @@
 # Runs one fuzz target for a number of seconds on its seed corpus; new inputs go to
 # fuzz-out/corpus-<target>, crashes to fuzz-out/crashes-<target>.
 # Usage: fuzz/run.sh TARGET SECONDS
+#        fuzz/run.sh --list      (names the targets, one a line)
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
+if [ "${1:-}" = "--list" ]; then
+  echo fuzz_loader
+  echo fuzz_bmp_roundtrip
+  exit 0
+fi
 target=${1:?usage: fuzz/run.sh TARGET SECONDS}
 seconds=${2:?usage: fuzz/run.sh TARGET SECONDS}
 out=$root/fuzz-out
