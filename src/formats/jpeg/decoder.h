@@ -20,7 +20,7 @@ struct Component {
   std::uint8_t sampling = 0;  // horizontal factor << 4 | vertical factor
   std::uint8_t quant = 0;     // quantisation table identifier 0..3
   std::uint8_t dc_table = 0;  // Huffman table number 0..3
-  std::uint8_t ac_table = 0;  // Huffman table number 4..7
+  std::uint8_t ac_table = 4;  // Huffman table number 4..7
   std::int16_t predictor = 0;
 };
 
