@@ -4,13 +4,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "formats/bmp_reader.h"
 
 namespace formats {
 
-std::int64_t read_whole_file(const std::string& path, std::vector<std::uint8_t>& buffer) {
+namespace {
+
+bool is_picture_signature(const std::uint8_t* b) {
+  return (b[0] == 0x42 && b[1] == 0x4D) || (b[0] == 0xFF && b[1] == 0xD8);
+}
+
+// Reads the file into `buffer`; with `pictures_only`, a file that does not start with a
+// picture signature is left unread past its first two bytes (-1 is returned).
+std::int64_t read_file(const std::string& path, std::vector<std::uint8_t>& buffer,
+                       bool pictures_only) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return -1;
   struct stat info {};
@@ -19,8 +29,27 @@ std::int64_t read_whole_file(const std::string& path, std::vector<std::uint8_t>&
     return -1;
   }
   const auto size = static_cast<std::size_t>(info.st_size);
-  if (buffer.size() < size) buffer.resize(size);
   std::size_t done = 0;
+  if (pictures_only) {
+    std::uint8_t head[2];
+    while (done < 2) {
+      const ssize_t n = ::read(fd, head + done, 2 - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    if (done < 2 || !is_picture_signature(head)) {
+      ::close(fd);
+      return -1;
+    }
+    if (buffer.size() < std::max<std::size_t>(size, 2)) {
+      buffer.resize(std::max<std::size_t>(size, 2));
+    }
+    buffer[0] = head[0];
+    buffer[1] = head[1];
+  } else if (buffer.size() < size) {
+    buffer.resize(size);
+  }
   while (done < size) {
     const ssize_t n = ::read(fd, buffer.data() + done, size - done);
     if (n < 0 && errno == EINTR) continue;
@@ -35,9 +64,17 @@ std::int64_t read_whole_file(const std::string& path, std::vector<std::uint8_t>&
   return static_cast<std::int64_t>(done);
 }
 
+}  // namespace
+
+std::int64_t read_whole_file(const std::string& path, std::vector<std::uint8_t>& buffer) {
+  return read_file(path, buffer, false);
+}
+
 LoadResult load_picture(const std::string& path, img::ImageStore& store, JpegDecoder& jpeg,
                         std::vector<std::uint8_t>& file_buffer) {
-  const std::int64_t size = read_whole_file(path, file_buffer);
+  // Only picture files are read whole: browsing over a large file of another kind costs
+  // two bytes.
+  const std::int64_t size = read_file(path, file_buffer, true);
   if (size < 0) return {menu::Message::kUnrecognizedFile, false};
   return load_picture_bytes({file_buffer.data(), static_cast<std::size_t>(size)}, store, jpeg);
 }
