@@ -47,8 +47,8 @@ inline bool bmp_roundtrip_input(const std::uint8_t* data, std::size_t size) {
 
   static const std::string path =
       "/tmp/veldran-fuzz-roundtrip-" + std::to_string(::getpid()) + ".bmp";
-  if (formats::save_bmp(path, depth, plane, width, height, keys, pal_size,
-                        source.row_buffer()) != menu::Message::kFileSaved) {
+  if (formats::save_bmp(path, depth, plane, width, height, keys, pal_size, source.row_buffer()) !=
+      menu::Message::kFileSaved) {
     return false;
   }
   img::ImageStore& back = *stores[1];
@@ -58,8 +58,8 @@ inline bool bmp_roundtrip_input(const std::uint8_t* data, std::size_t size) {
   std::remove(path.c_str());
   const std::int64_t stride = formats::bmp_stride(depth, width);
   const std::size_t expected_size = 54 + (depth == 8 ? 1024 : 0) + stride * height;
-  if (r.message != menu::Message::kFileLoaded || back.width != width ||
-      back.height != height || buffer.size() < expected_size) {
+  if (r.message != menu::Message::kFileLoaded || back.width != width || back.height != height ||
+      buffer.size() < expected_size) {
     return false;
   }
 
@@ -71,8 +71,8 @@ inline bool bmp_roundtrip_input(const std::uint8_t* data, std::size_t size) {
       if (depth == 16) {
         want = p & 0xF8F8F8;
       } else if (depth == 8) {
-        const std::uint32_t key = ((img::blue_of(p) >> 2) << 12) +
-                                  ((img::green_of(p) >> 2) << 6) + (img::red_of(p) >> 2);
+        const std::uint32_t key =
+            ((img::blue_of(p) >> 2) << 12) + ((img::green_of(p) >> 2) << 6) + (img::red_of(p) >> 2);
         std::int32_t index = n % 256;
         for (std::int32_t k = 0; k < n; ++k) {
           if (keys[k] == key) {
