@@ -49,11 +49,14 @@ bool ImageStore::allocate(std::int32_t max_width, std::int32_t max_height, std::
   }
   const std::size_t plane_bytes =
       static_cast<std::size_t>(max_width) * static_cast<std::size_t>(max_height) * 4;
+  // Beyond 2^46 bytes a plane is more than any machine holds; refuse it before asking.
+  constexpr std::size_t kLargestPlane = std::size_t{1} << 46;
   maxh = max_width;
   maxv = max_height;
   width = 0;
   height = 0;
-  if (!working_memory.allocate(plane_bytes) || !processed_memory.allocate(plane_bytes) ||
+  if (plane_bytes > kLargestPlane || !working_memory.allocate(plane_bytes) ||
+      !processed_memory.allocate(plane_bytes) ||
       !row_memory.allocate(static_cast<std::size_t>(max_width) * 3 + 3) ||
       !column_memory.allocate(static_cast<std::size_t>(max_height) * 3 + 1)) {
     error = "cannot allocate an image store of " + std::to_string(max_width) + " x " +
