@@ -70,7 +70,7 @@ std::string ScriptedScreen::next_key() {
   ++key_reads_;
   clock_ += seconds_per_key_;
   if (pending_keys_.empty()) {
-    if (script_.empty()) return extended_key(scan::kClose);
+    if (script_.empty()) return endless_ ? std::string{} : extended_key(scan::kClose);
     apply_next_step();
   }
   if (pending_keys_.empty()) return {};
@@ -92,6 +92,7 @@ void ScriptedScreen::pause(int milliseconds) {
   }
   while (pending_keys_.empty()) {
     if (script_.empty()) {
+      if (endless_) break;
       pending_keys_.push_back(extended_key(scan::kClose));
       break;
     }

@@ -1,7 +1,8 @@
 // A screen without a window, driven by a script: for tests and for runs without a display.
 // Every read of a keystroke first applies the next step of the script (a key, a change of
 // the mouse or of the held keys, a check to run), so each main-loop pass consumes one step.
-// When the script is used up, every read returns the close request, which ends the program.
+// When the script is used up, every read returns the close request, which ends the program
+// (unless the screen is set endless).
 #pragma once
 
 #include <deque>
@@ -35,6 +36,9 @@ class ScriptedScreen : public Screen {
   ScriptedScreen& drop(std::string path);
 
   bool script_done() const { return script_.empty(); }
+  // With `endless` set, a used-up script reads as no input at all instead of the close
+  // request, for runs that their caller stops.
+  void set_endless(bool endless) { endless_ = endless; }
   int shows() const { return shows_; }
   int pauses() const { return pauses_; }
   double paused_ms() const { return paused_ms_; }
@@ -67,6 +71,7 @@ class ScriptedScreen : public Screen {
   std::string title_;
   double clock_ = 1000.0;
   double seconds_per_key_ = 0.0;
+  bool endless_ = false;
   double paused_ms_ = 0.0;
   int shows_ = 0, pauses_ = 0, key_reads_ = 0;
 };
