@@ -127,6 +127,17 @@ TEST_F(Convert, ErrorsAndExitCodes) {
       {"size without comma", in_bmp + " " + out + " --max 5", 2, "veldran-convert: ", false},
       {"missing value", in_bmp + " " + out + " --depth", 2, "veldran-convert: ", false},
       {"unknown option", in_bmp + " " + out + " --flip", 2, "veldran-convert: ", false},
+      {"flag with a value", in_bmp + " " + out + " --flip-x=1", 2, "veldran-convert: ", false},
+      {"resize without height", in_bmp + " " + out + " --resize 5", 2, "veldran-convert: ", false},
+      {"levels with two values", in_bmp + " " + out + " --levels 4,4", 2,
+       "veldran-convert: ", false},
+      {"unknown dithering", in_bmp + " " + out + " --dither random", 2, "veldran-convert: ", false},
+      {"contrast not a number", in_bmp + " " + out + " --contrast x", 2,
+       "veldran-convert: ", false},
+      {"refused resize: the run goes on", in_bmp + " " + out + " --resize 99999,2", 1,
+       "File loaded.\nError: size is too large\nFile saved.\n", true},
+      {"8 bits with a palette", in_bmp + " " + out + " --depth 8 --palette 4", 0,
+       "File loaded.\nFile saved.\n", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

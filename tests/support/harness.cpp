@@ -35,7 +35,11 @@ void TempDir::write(const std::string& name, const std::string& bytes) const {
 }
 
 std::string TempDir::read(const std::string& name) const {
-  std::ifstream in(path_ / name, std::ios::binary);
+  return read_file(path_ / name);
+}
+
+std::string TempDir::read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 

@@ -22,6 +22,8 @@ class TempDir {
   const std::filesystem::path& path() const { return path_; }
   void write(const std::string& name, const std::string& bytes) const;
   std::string read(const std::string& name) const;
+  // The bytes of any file ("" when it cannot be read).
+  static std::string read_file(const std::string& path);
 
  private:
   std::filesystem::path path_;

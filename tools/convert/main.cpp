@@ -7,6 +7,8 @@
 
 #include "formats/bmp_writer.h"
 #include "formats/loader.h"
+#include "image/palette.h"
+#include "image/pipeline.h"
 #include "options.h"
 
 namespace {
@@ -28,6 +30,11 @@ int run(const convert::Options& options) {
     std::fprintf(stderr, "veldran-convert: %s\n", error.c_str());
     return 1;
   }
+  img::ComposeWorkspace compose;
+  if (!compose.reserve(store.maxh, store.maxh)) {
+    std::fprintf(stderr, "veldran-convert: cannot allocate the resampler's working memory\n");
+    return 1;
+  }
   auto jpeg = std::make_unique<formats::JpegDecoder>();
   std::vector<std::uint8_t> file_buffer;
   const formats::LoadResult loaded =
@@ -38,20 +45,33 @@ int run(const convert::Options& options) {
   // the same, as the window's Save would; a load that left nothing writes nothing.
   if (failed && !store.has_picture()) return 1;
 
-  convert::StepContext context{store};
+  // A refused step (a resize beyond the store) leaves the picture as it was; the run goes on.
+  convert::StepContext context{store, compose};
   for (const convert::Step& step : options.steps) {
     const menu::Message m = step.apply(context);
     if (m != menu::Message::kNone) say(m);
-    if (is_error(m)) return 1;
+    failed = failed || is_error(m);
   }
 
-  if (options.depth == 8) {  // no palette stage exists yet to give the colour keys
+  // An 8-bit file takes its colour table from the palette, as the window's save does.
+  if (options.depth == 8 && !options.colours.use_palette) {
     say(menu::Message::kNotPalettized);
     return 1;
   }
+
+  // The colour stages, from the working image into the processed image, as in the window.
+  const img::ColourSettings& colours = options.colours;
+  auto palette = std::make_unique<img::PaletteList>();
+  if (colours.use_palette && !palette->ok()) {
+    std::fprintf(stderr, "veldran-convert: cannot allocate the palette stage's working memory\n");
+    return 1;
+  }
+  if (img::shows_processed(colours)) img::run_pipeline(store, colours, *palette);
+  const img::ConstPlane source =
+      img::shows_processed(colours) ? store.processed() : store.working();
   const menu::Message saved =
-      formats::save_bmp(options.output, options.depth, store.working(), store.width, store.height,
-                        {}, 0, store.row_buffer());
+      formats::save_bmp(options.output, options.depth, source, store.width, store.height,
+                        palette->keys(), colours.pal_size, store.row_buffer());
   say(saved);
   failed = failed || is_error(saved);
   return failed ? 1 : 0;

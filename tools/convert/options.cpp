@@ -3,6 +3,9 @@
 #include <array>
 #include <charconv>
 
+#include "image/flip.h"
+#include "image/resize.h"
+
 namespace convert {
 namespace {
 
@@ -39,26 +42,146 @@ bool set_max(Options& o, std::string_view value, std::string& error) {
   return true;
 }
 
+// W,H or R,G,B: `count` integers separated by commas.
+bool parse_list(std::string_view text, std::int32_t* values, int count) {
+  for (int i = 0; i < count; ++i) {
+    const std::size_t comma = i + 1 < count ? text.find(',') : std::string_view::npos;
+    if (i + 1 < count && comma == std::string_view::npos) return false;
+    if (!parse_int(text.substr(0, comma), values[i])) return false;
+    text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
+  }
+  return true;
+}
+
+bool flip_x(Options& o, std::string_view, std::string&) {
+  o.steps.push_back({"flip-x", [](StepContext& c) {
+                       img::flip_x(c.store);
+                       return menu::Message::kNone;
+                     }});
+  return true;
+}
+
+bool flip_y(Options& o, std::string_view, std::string&) {
+  o.steps.push_back({"flip-y", [](StepContext& c) {
+                       img::flip_y(c.store);
+                       return menu::Message::kNone;
+                     }});
+  return true;
+}
+
+bool resize(Options& o, std::string_view value, std::string& error) {
+  std::int32_t size[2] = {};
+  if (!parse_list(value, size, 2)) {
+    error = "--resize takes W,H";
+    return false;
+  }
+  o.steps.push_back({"resize", [w = size[0], h = size[1]](StepContext& c) {
+                       return img::resize_picture(c.store, w, h, c.compose);
+                     }});
+  return true;
+}
+
+// The adjustment values: any of them switches the adjustment on, as its check box would.
+template <std::int32_t img::ColourSettings::*Field>
+bool set_adjustment(Options& o, std::string_view value, std::string& error) {
+  if (!parse_int(value, o.colours.*Field)) {
+    error = "colour adjustments take a whole number";
+    return false;
+  }
+  o.colours.adjust_color = true;
+  return true;
+}
+
+bool set_levels(Options& o, std::string_view value, std::string& error) {
+  std::int32_t levels[3] = {};
+  if (!parse_list(value, levels, 3)) {
+    error = "--levels takes R,G,B";
+    return false;
+  }
+  o.colours.red_levels = levels[0];
+  o.colours.green_levels = levels[1];
+  o.colours.blue_levels = levels[2];
+  o.colours.adjust_depth = true;
+  return true;
+}
+
+bool set_intensity(Options& o, std::string_view, std::string&) {
+  o.colours.intensity_bit = true;
+  o.colours.adjust_depth = true;
+  return true;
+}
+
+bool set_greyscale(Options& o, std::string_view, std::string&) {
+  o.colours.greyscale = true;
+  o.colours.adjust_depth = true;
+  return true;
+}
+
+bool set_dither(Options& o, std::string_view value, std::string& error) {
+  if (value != "ordered" && value != "fs") {
+    error = "--dither takes ordered or fs";
+    return false;
+  }
+  o.colours.dithering = true;
+  o.colours.floyd_steinberg = value == "fs";
+  o.colours.adjust_depth = true;
+  return true;
+}
+
+bool set_palette(Options& o, std::string_view value, std::string& error) {
+  if (!parse_int(value, o.colours.pal_size)) {
+    error = "--palette takes the largest number of colours";
+    return false;
+  }
+  o.colours.use_palette = true;
+  return true;
+}
+
 struct OptionSpec {
   std::string_view name;
+  bool takes_value;
   bool (*handle)(Options&, std::string_view value, std::string& error);
 };
 
-// Every option takes one value. Options that change the picture append a Step.
-constexpr std::array<OptionSpec, 2> kOptions = {{
-    {"--depth", set_depth},
-    {"--max", set_max},
+// Options that change the picture's geometry append a Step; the colour options set the
+// stages as the menus' check boxes and values do.
+constexpr std::array<OptionSpec, 16> kOptions = {{
+    {"--depth", true, set_depth},
+    {"--max", true, set_max},
+    {"--flip-x", false, flip_x},
+    {"--flip-y", false, flip_y},
+    {"--resize", true, resize},
+    {"--contrast", true, set_adjustment<&img::ColourSettings::contrast>},
+    {"--brightness", true, set_adjustment<&img::ColourSettings::brightness>},
+    {"--red-add", true, set_adjustment<&img::ColourSettings::red_add>},
+    {"--green-add", true, set_adjustment<&img::ColourSettings::green_add>},
+    {"--blue-add", true, set_adjustment<&img::ColourSettings::blue_add>},
+    {"--levels", true, set_levels},
+    {"--intensity", false, set_intensity},
+    {"--greyscale", false, set_greyscale},
+    {"--dither", true, set_dither},
+    {"--palette", true, set_palette},
+    {"--help", false, nullptr},
 }};
 
 }  // namespace
 
 std::string_view usage_text() {
-  return "usage: veldran-convert IN OUT.bmp [--depth 24|16|8] [--max W,H]\n"
-         "  Loads IN (a BMP or a baseline JPEG, told apart by content) and saves it\n"
-         "  as the BMP file OUT.\n"
-         "  --depth 24|16|8  bits per pixel of OUT (default 24; 8 needs a palette)\n"
-         "  --max W,H        largest picture held (default 4096,4096); larger pictures\n"
-         "                   are cut to it and reported as too large\n"
+  return "usage: veldran-convert IN OUT.bmp [options]\n"
+         "  Loads IN (a BMP or a baseline JPEG, told apart by content), applies the flips and\n"
+         "  resizes in the order given, then the colour stages, and saves the BMP file OUT.\n"
+         "  --depth 24|16|8      bits per pixel of OUT (default 24; 8 needs --palette)\n"
+         "  --max W,H            largest picture held (default 4096,4096); larger pictures\n"
+         "                       are cut to it and reported as too large\n"
+         "  --flip-x, --flip-y   mirror left to right, top to bottom\n"
+         "  --resize W,H         resample to W x H pixels\n"
+         "  --contrast N, --brightness N, --red-add N, --green-add N, --blue-add N\n"
+         "                       colour adjustment (on when any is given)\n"
+         "  --levels R,G,B       levels per component (colour reduction; default 256 each)\n"
+         "  --intensity          the intensity bit (colour reduction)\n"
+         "  --greyscale          grey levels (colour reduction)\n"
+         "  --dither ordered|fs  ordered or Floyd-Steinberg dithering (colour reduction)\n"
+         "  --palette N          a palette of at most N colours from the picture's own\n"
          "Exit status: 0 success, 1 an error message was printed, 2 bad arguments.\n";
 }
 
@@ -87,7 +210,15 @@ bool parse_options(int argc, const char* const* argv, Options& options, std::str
         error = "unknown option " + std::string(arg);
         return false;
       }
-      if (!has_value) {
+      if (spec->handle == nullptr) {
+        options.help = true;
+        return true;
+      }
+      if (!spec->takes_value && has_value) {
+        error = std::string(name) + " takes no value";
+        return false;
+      }
+      if (spec->takes_value && !has_value) {
         if (i + 1 >= argc) {
           error = std::string(name) + " needs a value";
           return false;

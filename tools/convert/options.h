@@ -1,5 +1,6 @@
-// Command-line options of veldran-convert. Settings (sizes, output depth) are plain
-// fields; operations on the picture are steps, run in the order they were given.
+// Command-line options of veldran-convert. Settings (sizes, output depth, the colour
+// stages) are plain fields; geometric operations on the picture are steps, run in the order
+// they were given, before the colour stages.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "image/colour_settings.h"
+#include "image/compose.h"
 #include "image/image_store.h"
 #include "menu/messages.h"
 
@@ -16,6 +19,7 @@ namespace convert {
 // What a step may touch besides the picture.
 struct StepContext {
   img::ImageStore& store;
+  img::ComposeWorkspace& compose;
 };
 
 struct Step {
@@ -30,7 +34,8 @@ struct Options {
   std::int32_t max_width = 4096;
   std::int32_t max_height = 4096;
   bool help = false;
-  std::vector<Step> steps;  // between the load and the save
+  std::vector<Step> steps;      // between the load and the colour stages
+  img::ColourSettings colours;  // the stages the options switch on, as the menus would
 };
 
 // Fills `options` from argv[1..]; returns false with a reason in `error` on bad arguments.
