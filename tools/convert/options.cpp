@@ -202,30 +202,30 @@ bool parse_options(int argc, const char* const* argv, Options& options, std::str
         value = arg.substr(eq + 1);
         has_value = true;
       }
-      const OptionSpec* spec = nullptr;
+      const OptionSpec* found = nullptr;
       for (const OptionSpec& s : kOptions) {
-        if (s.name == name) spec = &s;
+        if (s.name == name) found = &s;
       }
-      if (spec == nullptr) {
+      if (found == nullptr) {
         error = "unknown option " + std::string(arg);
         return false;
       }
-      if (spec->handle == nullptr) {
+      if (found->handle == nullptr) {
         options.help = true;
         return true;
       }
-      if (!spec->takes_value && has_value) {
+      if (!found->takes_value && has_value) {
         error = std::string(name) + " takes no value";
         return false;
       }
-      if (spec->takes_value && !has_value) {
+      if (found->takes_value && !has_value) {
         if (i + 1 >= argc) {
           error = std::string(name) + " needs a value";
           return false;
         }
         value = argv[++i];
       }
-      if (!spec->handle(options, value, error)) return false;
+      if (!found->handle(options, value, error)) return false;
       continue;
     }
     positional.push_back(arg);
