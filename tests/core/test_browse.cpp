@@ -113,3 +113,23 @@ TEST(Browse, OtherLoadFailuresEndTheStepping) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DroppedFile, OpensAsAnOpenAnswerWould) {
+  Harness h;
+  ASSERT_TRUE(h.start());
+  h.dir.write("dropped.bmp", support::bmp24(3, 2, 0x00FF00));
+  h.screen.drop("dropped.bmp").idle().then([&] {
+    EXPECT_EQ(h.app.current_name, "dropped.bmp");
+    EXPECT_EQ(h.app.store.width, 3);
+    EXPECT_EQ(h.text(23, 1, 12), "File loaded.");
+  });
+  h.screen.drop("missing.bmp").idle().then([&] {
+    EXPECT_EQ(h.app.current_name, "dropped.bmp");
+    EXPECT_EQ(h.text(23, 1, 24), "Error: unrecognized file");
+  });
+  EXPECT_EQ(h.run(), 0);
+}
+
+}  // namespace
