@@ -92,6 +92,11 @@ void read_or_create_settings(const std::string& path, Settings& settings, std::s
     warning = path + " is a folder, not a settings file; using the built-in settings";
     return;
   }
+  // A named pipe or a device would block the start or never end; only files are read.
+  if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    warning = path + " is not a plain file; using the built-in settings";
+    return;
+  }
   std::ifstream in(path, std::ios::binary);
   if (in) {
     std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),

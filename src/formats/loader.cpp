@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <new>
+#include <stdexcept>
 
 #include "formats/bmp_reader.h"
 
@@ -17,11 +19,27 @@ bool is_picture_signature(const std::uint8_t* b) {
   return (b[0] == 0x42 && b[1] == 0x4D) || (b[0] == 0xFF && b[1] == 0xD8);
 }
 
+// Grows `buffer` to at least `size` bytes; false when the memory cannot be had (a file too
+// large to hold is then refused like any file that cannot be read).
+bool hold(std::vector<std::uint8_t>& buffer, std::size_t size) {
+  if (buffer.size() >= size) return true;
+  try {
+    buffer.resize(size);
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
+  }
+  return true;
+}
+
 // Reads the file into `buffer`; with `pictures_only`, a file that does not start with a
 // picture signature is left unread past its first two bytes (-1 is returned).
 std::int64_t read_file(const std::string& path, std::vector<std::uint8_t>& buffer,
                        bool pictures_only) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK, opening a named pipe would wait for a writer that may never come;
+  // for the regular files read below the flag changes nothing.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return -1;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -30,8 +48,8 @@ std::int64_t read_file(const std::string& path, std::vector<std::uint8_t>& buffe
   }
   const auto size = static_cast<std::size_t>(info.st_size);
   std::size_t done = 0;
+  std::uint8_t head[2] = {};
   if (pictures_only) {
-    std::uint8_t head[2];
     while (done < 2) {
       const ssize_t n = ::read(fd, head + done, 2 - done);
       if (n < 0 && errno == EINTR) continue;
@@ -42,13 +60,14 @@ std::int64_t read_file(const std::string& path, std::vector<std::uint8_t>& buffe
       ::close(fd);
       return -1;
     }
-    if (buffer.size() < std::max<std::size_t>(size, 2)) {
-      buffer.resize(std::max<std::size_t>(size, 2));
-    }
+  }
+  if (!hold(buffer, std::max<std::size_t>(size, done))) {
+    ::close(fd);
+    return -1;
+  }
+  if (pictures_only) {
     buffer[0] = head[0];
     buffer[1] = head[1];
-  } else if (buffer.size() < size) {
-    buffer.resize(size);
   }
   while (done < size) {
     const ssize_t n = ::read(fd, buffer.data() + done, size - done);

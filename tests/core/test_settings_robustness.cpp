@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -86,6 +87,17 @@ TEST(BrokenSettings, AnUnreadableFileIsReportedAndBuiltInValuesUsed) {
   // The file is left as it was, not overwritten with the default text.
   std::filesystem::permissions(h.dir.path() / "VELDRAN.INI", std::filesystem::perms::owner_all);
   EXPECT_EQ(h.dir.read("VELDRAN.INI"), support::settings_text(19, 32, 64, 64));
+}
+
+// A named pipe in the file's place would hold up the start for ever; it is passed over with
+// a warning, like a folder.
+TEST(BrokenSettings, ANamedPipeIsReportedAndBuiltInValuesUsed) {
+  Harness h("");
+  ASSERT_EQ(mkfifo((h.dir.path() / "VELDRAN.INI").c_str(), 0644), 0);
+  ASSERT_TRUE(h.start()) << h.error;
+  ASSERT_EQ(h.warnings.size(), 1u);
+  EXPECT_NE(h.warnings[0].find("not a plain file"), std::string::npos) << h.warnings[0];
+  EXPECT_EQ(h.app.screen_record.width, 640);
 }
 
 }  // namespace
