@@ -142,7 +142,7 @@ void encode_bmp_row(int depth, const img::Pixel* row, std::int32_t width,
 menu::Message save_bmp(const std::string& path, int depth, img::ConstPlane source,
                        std::int32_t width, std::int32_t height,
                        std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
-                       std::uint8_t* row_buffer) {
+                       std::uint8_t* row_buffer, const BeforeReplace& before_replace) {
   if (depth != 24 && depth != 16 && depth != 8) return menu::Message::kFileNotSaved;
   std::string temp_path;
   const int fd = create_temporary(path, temp_path);
@@ -182,6 +182,7 @@ menu::Message save_bmp(const std::string& path, int depth, img::ConstPlane sourc
   }
   if (ok && batched > 0) ok = write_all(fd, batch, batched);
   if (::close(fd) != 0) ok = false;
+  if (ok && before_replace) before_replace(temp_path);
   if (ok && ::rename(temp_path.c_str(), path.c_str()) != 0) ok = false;
   if (!ok) {
     ::unlink(temp_path.c_str());

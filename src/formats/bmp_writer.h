@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -39,6 +40,10 @@ class PaletteIndex {
 void encode_bmp_row(int depth, const img::Pixel* row, std::int32_t width,
                     const PaletteIndex* palette, std::uint8_t* out);
 
+// Called with the temporary file's name once it is written and closed, just before it takes
+// the picture's name: lets a test change the folder at that moment.
+using BeforeReplace = std::function<void(const std::string& temp_path)>;
+
 // Saves width x height pixels of `source` as a BMP at depth 24, 16 or 8, replacing `path`
 // atomically (temporary file in the same folder, then rename). Returns kFileSaved, or
 // kFileNotSaved when the file cannot be created, written, closed or renamed; the old file
@@ -46,6 +51,7 @@ void encode_bmp_row(int depth, const img::Pixel* row, std::int32_t width,
 menu::Message save_bmp(const std::string& path, int depth, img::ConstPlane source,
                        std::int32_t width, std::int32_t height,
                        std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
-                       std::uint8_t* row_buffer /* at least maxh*3+3 bytes */);
+                       std::uint8_t* row_buffer /* at least maxh*3+3 bytes */,
+                       const BeforeReplace& before_replace = {});
 
 }  // namespace formats
