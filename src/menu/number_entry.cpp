@@ -1,45 +1,26 @@
 #include "menu/number_entry.h"
 
-#include <cmath>
 #include <string>
 
 #include "core/main_loop.h"
 #include "menu/render.h"
+#include "menu/typed_number.h"
 #include "platform/keys.h"
 
 namespace menu {
 
 namespace {
 
-constexpr int kMaxCharacters = 7;
-constexpr int kNoPoint = 8;
 constexpr int kPollPauseMs = 30;
 constexpr int kFieldForeground = 3, kFieldBackground = 4;
 
 enum class EditEnd { kFinished, kAdvance, kAbandoned };
 
-struct Edit {
-  float accumulator = 0.0f;
-  int count = 0;  // characters accepted
-  int point_position = kNoPoint;
-  float sign = 1.0f;
-};
-
-// Every character accepted after the point divides by ten, minus signs included.
-float typed_value(Edit e) {
-  while (e.point_position < e.count) {
-    e.accumulator = e.accumulator / 10.0f;
-    ++e.point_position;
-  }
-  return e.sign * e.accumulator;
-}
-
 void store(Menus& menus, int slot, float value) {
   if (Menus::is_real_slot(slot)) {
     menus.real(slot) = value;
   } else {
-    // Halves to even (the default rounding mode); 7 characters keep it within int32.
-    menus.integer(slot) = static_cast<std::int32_t>(std::nearbyint(value));
+    menus.integer(slot) = typed_integer(value);
   }
 }
 
@@ -53,12 +34,7 @@ EditEnd edit_one(core::App& app, int index) {
   s.locate(row, field);
   s.print("_      ");
 
-  Edit edit;
-  auto echo = [&](char c) {
-    s.locate(row, field + edit.count);
-    s.print(std::string(1, c));
-    ++edit.count;
-  };
+  TypedNumber typed;
   EditEnd end = EditEnd::kFinished;
   for (;;) {
     core::poll_mouse(app);
@@ -81,20 +57,15 @@ EditEnd edit_one(core::App& app, int index) {
         end = EditEnd::kAdvance;
         break;
       }
-      if (c >= '0' && c <= '9') {
-        edit.accumulator = edit.accumulator * 10.0f + static_cast<float>(c - '0');
-        echo(c);
-      } else if (c == '.') {
-        echo(c);
-        edit.point_position = edit.count;
-      } else if (c == '-') {
-        echo(c);
-        edit.sign = -1.0f;
+      const int column = field + typed.count();
+      if (typed.type(c)) {
+        s.locate(row, column);
+        s.print(std::string(1, c));
       }
     }
-    if (edit.count >= kMaxCharacters) break;
+    if (typed.full()) break;
   }
-  store(app.menus, e.item->argument, typed_value(edit));
+  store(app.menus, e.item->argument, typed.value());
   return end;
 }
 
