@@ -1,21 +1,39 @@
 #!/bin/sh
 # Builds each fuzz target twice with clang++ straight from the sources: OUT/<target> for
-# libFuzzer and OUT/<target>_replay, a plain program that runs the files it is given.
-# Usage: fuzz/build.sh [OUT]   (default: fuzz-out beside fuzz/)
+# libFuzzer and OUT/<target>_replay, a plain program that runs the files it is given. The
+# program's sources are compiled once (with coverage, AddressSanitizer and
+# UndefinedBehaviorSanitizer) into OUT/obj and shared by every target.
+# Usage: fuzz/build.sh [OUT]   (default: fuzz-out beside fuzz/; JOBS=n compiles n at a time)
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 out=${1:-$root/fuzz-out}
-mkdir -p "$out"
+mkdir -p "$out/obj"
+out=$(cd "$out" && pwd)
 cxx=${CXX:-clang++}
+jobs=${JOBS:-2}
 flags="-std=c++20 -g -O1 -fno-omit-frame-pointer -I$root/src"
-sources="$root/src/image/image_store.cpp $(ls "$root"/src/formats/*.cpp "$root"/src/formats/jpeg/*.cpp)"
-for target in fuzz_loader fuzz_bmp_roundtrip; do
+sanitize="-fsanitize=address,undefined -fno-sanitize-recover=undefined"
+define="-DVELDRAN_SOURCE_DIR=\"$root\""
+
+# Every source of the program but the window backend and the window program's main.
+find "$root/src" -name '*.cpp' ! -name sdl_backend.cpp ! -name main.cpp | sort >"$out/sources"
+rm -f "$out"/obj/*.o "$out/libveldran.a"
+export cxx flags sanitize root out
+# shellcheck disable=SC2016
+xargs -P "$jobs" -n 1 sh -c '
+  object=$out/obj/$(echo "${1#$root/src/}" | tr / _ | sed "s/\.cpp$/.o/")
   # shellcheck disable=SC2086
-  $cxx $flags -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -o "$out/$target" "$here/$target.cpp" $sources
+  $cxx $flags $sanitize -fsanitize=fuzzer-no-link \
+    -fsanitize-coverage-ignorelist="$root/fuzz/coverage_ignore.txt" -c "$1" -o "$object"' sh <"$out/sources"
+ar rcs "$out/libveldran.a" "$out"/obj/*.o
+
+for target in $("$here/run.sh" --list); do
   # shellcheck disable=SC2086
-  $cxx $flags -fsanitize=address,undefined -fno-sanitize-recover=undefined \
-    -o "$out/${target}_replay" "$here/$target.cpp" "$here/replay_main.cpp" $sources
+  $cxx $flags $sanitize "$define" -fsanitize=fuzzer -o "$out/$target" "$here/$target.cpp" \
+    "$out/libveldran.a"
+  # shellcheck disable=SC2086
+  $cxx $flags $sanitize "$define" -o "$out/${target}_replay" "$here/$target.cpp" \
+    "$here/replay_main.cpp" "$out/libveldran.a"
   echo "built $out/$target and $out/${target}_replay"
 done
