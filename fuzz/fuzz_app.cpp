@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -24,6 +25,8 @@
 #include "core/display.h"
 #include "core/main_loop.h"
 #include "core/startup.h"
+#include "menu/menu.h"
+#include "menu/menu_table.h"
 #include "platform/keys.h"
 #include "platform/scripted_screen.h"
 
@@ -291,14 +294,47 @@ inline int build_script(ByteReader& in, platform::ScriptedScreen& screen, int wi
   return steps;
 }
 
+// The open-entry list as the menus keep it: the menu bar first, then each open drop-down
+// whole, in item order, one entry a row down one column, every entry on the text grid.
+inline bool menus_in_order(const core::App& app, std::string& fault) {
+  const menu::Menus& m = app.menus;
+  const core::ScreenRecord& r = app.screen_record;
+  int panels_seen[menu::kPanelCount] = {};
+  for (int i = 0; i < m.count(); ++i) {
+    const menu::OpenEntry& e = m.entry(i);
+    const menu::Panel& p = menu::panel(e.panel);
+    const bool first = i == 0 || m.entry(i - 1).panel != e.panel;
+    if (first && panels_seen[e.panel]++ != 0) fault = "a panel open twice or split";
+    const menu::OpenEntry& head = first ? e : m.entry(i - 1);
+    const auto k = static_cast<std::size_t>(e.item - p.items.data());
+    if (k >= p.items.size()) fault = "an entry not of its panel";
+    if (!first && e.panel != 0 &&
+        (e.column != head.column || e.row != head.row + 1 || e.item != head.item + 1)) {
+      fault = "a drop-down's entries out of line";
+    }
+    if (e.column < 1 || e.row < 1 || e.column + e.width - 1 > r.text_columns ||
+        e.row > r.text_rows) {
+      fault = "an entry off the text grid";
+    }
+  }
+  if (m.state.selected_entry < -1 || m.state.selected_entry >= m.count()) fault = "selection";
+  if (!fault.empty()) {
+    fault += " (panel list of " + std::to_string(m.count()) + " entries)";
+    return false;
+  }
+  return true;
+}
+
 // One run; false when the program misbehaved.
 inline bool app_input(const AppFuzzFolder& folder, const std::uint8_t* data, std::size_t size) {
-  static constexpr int kModes[4] = {13, 14, 15, 18};
+  // The numbered modes up to 640 x 480, and custom screens with more than 255 text rows
+  // (320 x 4200) or columns (2400 x 200).
+  static constexpr int kModes[8] = {13, 14, 15, 18, 3204200, 24000200, 16, 17};
   static constexpr int kDepths[4] = {8, 15, 16, 32};
   static constexpr int kStores[4][2] = {{256, 256}, {256, 192}, {160, 300}, {64, 64}};
   ByteReader in{data, size};
   const std::uint8_t setup = in.next();
-  const int mode = kModes[setup & 3], depth = kDepths[(setup >> 2) & 3];
+  const int mode = kModes[(setup & 3) | (setup >> 7) << 2], depth = kDepths[(setup >> 2) & 3];
   const int* store = kStores[(setup >> 4) & 3];
   put_file("VELDRAN.INI", "mode = " + std::to_string(mode) + "\r\ncdep = " + std::to_string(depth) +
                               "\r\nmaxh = " + std::to_string(store[0]) +
@@ -326,12 +362,54 @@ inline bool app_input(const AppFuzzFolder& folder, const std::uint8_t* data, std
     const int max_passes = 4 * steps + 64;
     int passes = 0;
     const bool trace = std::getenv("VELDRAN_FUZZ_TRACE") != nullptr;
-    while (core::run_pass(app) != core::PassEnd::kQuit) {
+    // A dragged drop-down that moves goes as many whole cells as the pointer travelled from
+    // the drag origin, or stops at the edge of the grid (or of the byte-sized positions).
+    struct Place {
+      int column = 0, row = 0, last_row = 0, width = 0;
+    };
+    auto place_of = [&app](int p) {
+      Place place;
+      for (int i = 0; i < app.menus.count(); ++i) {
+        const menu::OpenEntry& e = app.menus.entry(i);
+        if (e.panel != p) continue;
+        if (place.width == 0) place = {e.column, e.row, e.row, e.width};
+        place.last_row = e.row;
+      }
+      return place;
+    };
+    auto followed = [](int moved, int travel, int step, int position, int low, int high) {
+      const int wanted = travel / step;
+      return moved == wanted || (wanted > 0 && position >= high) || (wanted < 0 && position <= low);
+    };
+    const core::ScreenRecord& grid = app.screen_record;
+    const int right = std::min(grid.text_columns, 255), bottom = std::min(grid.text_rows, 255);
+    for (;;) {
+      const int dragged = app.menus.state.dragged_panel;
+      const Place before = place_of(dragged);
+      const int origin_x = app.mouse.raw_drag_origin_x, origin_y = app.mouse.raw_drag_origin_y;
+      if (core::run_pass(app) == core::PassEnd::kQuit) break;
+      const Place after = place_of(dragged);
+      const int dx = after.column - before.column, dy = after.row - before.row;
+      if (dragged > 0 && (dx != 0 || dy != 0) &&
+          (!followed(dx, app.mouse.raw_x - origin_x, 8, after.column + after.width, 1, right) ||
+           !followed(dy, app.mouse.raw_y - origin_y, grid.row_height, after.last_row + 1, 1,
+                     bottom))) {
+        std::fprintf(stderr, "drop-down %d went from %d,%d to %d,%d; the pointer by %d,%d\n",
+                     dragged, before.column, before.row, after.column, after.row,
+                     app.mouse.raw_x - origin_x, app.mouse.raw_y - origin_y);
+        return false;
+      }
       if (trace) {
-        std::fprintf(stderr, "pass %d: key %s, message %d, %s %d x %d, panel %d\n", passes,
-                     app.keystroke.c_str(), static_cast<int>(app.status()),
-                     app.current_name.c_str(), app.store.width, app.store.height,
-                     app.menus.state.active_panel);
+        const menu::OpenEntry& last = app.menus.entry(app.menus.count() - 1);
+        std::fprintf(
+            stderr, "pass %d: key %s, message %d, %s %d x %d, panel %d, last entry at %d,%d\n",
+            passes, app.keystroke.c_str(), static_cast<int>(app.status()), app.current_name.c_str(),
+            app.store.width, app.store.height, app.menus.state.active_panel, last.column, last.row);
+      }
+      std::string fault;
+      if (!menus_in_order(app, fault)) {
+        std::fprintf(stderr, "after pass %d: %s\n", passes, fault.c_str());
+        return false;
       }
       if (++passes > max_passes) {
         std::fprintf(stderr, "no end after %d passes\n", passes);

@@ -16,9 +16,11 @@ NAMES = ["card_8bit.bmp", "card_16bit.bmp", "card_420.jpg", "card_grey.jpg", "bi
 
 
 def setup(mode=0, depth=3, store=0, first=None):
-    """Mode index (320x200, 320x240, 400x300, 640x480), depth index (8, 15, 16, 32),
-    store index (256x256, 256x192, 160x300, 64x64) and the picture named at start."""
-    b = mode | depth << 2 | store << 4 | (0x40 if first is not None else 0)
+    """Mode index (320x200, 320x240, 400x300, 640x480, 320x4200, 2400x200, 512x384,
+    640x400), depth index (8, 15, 16, 32), store index (256x256, 256x192, 160x300, 64x64)
+    and the picture named at start."""
+    b = (mode & 3) | depth << 2 | store << 4 | (0x40 if first is not None else 0) | \
+        (0x80 if mode & 4 else 0)
     return bytes([b, NAMES.index(first) if first is not None else 0])
 
 
@@ -59,8 +61,8 @@ APP_SEEDS = {
     "open-each": (setup(mode=3), "alt f o name:card_8bit.bmp alt f o name:big.jpg alt f o "
                   "name:cut.jpg alt f o name:pipe.bmp alt f o name:sub alt f o name:notes.bmp"),
     "colours": (setup(first="card_16bit.bmp", depth=0),
-                "alt c j c 9999999 h -999999 tab 12 tab -1 tab 300 enter s j r 0 enter g 1 enter "
-                "b -5 enter i y d f"),
+                "alt c j c 9999999 h -999999 c 12 tab -1 tab 300 tab 5 enter s j r 0 enter "
+                "g 1 enter b -5 enter i y d f"),
     "palette": (setup(first="card_grey.jpg", depth=2),
                 "alt c p u p 0 enter p 9999999 m s -3 enter w 0 enter h 9999999 enter"),
     "save": (setup(first="card_8bit.bmp"),
@@ -76,6 +78,11 @@ APP_SEEDS = {
              "mouse:40,60,3 mouse:10,10,0 f11 f11 f12 ctrl-f4 alt v k up alt v o f a"),
     "menus": (setup(mode=2), "alt right right down tab tab esc alt f tab e tab v c tab "
               "mouse:20,40,2 mouse:200,180,2 mouse:200,180,0 ctrl-f4 click:10,10 f1 idle"),
+    # Right-drags of a drop-down to the far end of screens with more than 255 rows or columns.
+    "drag-tall": (setup(mode=4, first="card_8bit.bmp"),
+                  "alt e r mouse:124,4,2 mouse:124,250,2 mouse:124,250,0 idle"),
+    "drag-wide": (setup(mode=5, first="card_8bit.bmp"),
+                  "alt e r mouse:17,45,2 mouse:250,45,2 mouse:250,45,0 idle"),
     "angle-drop": (setup(first="big.jpg", store=3),
                    "alt e r a 1.5 enter . drop:card_8bit.bmp idle drop:pipe.bmp idle "
                    "drop:sub/inner.bmp idle f4"),

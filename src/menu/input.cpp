@@ -1,5 +1,7 @@
 #include "menu/input.h"
 
+#include <algorithm>
+
 #include "core/browse.h"
 #include "core/operations.h"
 #include "menu/dispatch.h"
@@ -84,13 +86,16 @@ void drag_step(core::App& app) {
   int dy = (m.raw_y - m.raw_drag_origin_y) / h;
   if (dx == 0 && dy == 0) return;
   const int p = menus.state.dragged_panel;
+  // Entries keep their cell in bytes: on a grid of more than 255 columns or rows a drop-down
+  // stops at the 255th instead of wrapping round to the other side.
+  const int columns = std::min(r.text_columns, 255), rows = std::min(r.text_rows, 255);
   for (int i = 0; i < menus.count(); ++i) {
     const OpenEntry& e = menus.entry(i);
     if (e.panel != p) continue;
     if (e.column + dx < 1) dx = 1 - e.column;
-    if (e.column + dx + e.width > r.text_columns) dx = r.text_columns - e.column - e.width;
+    if (e.column + dx + e.width > columns) dx = columns - e.column - e.width;
     if (e.row + dy < 1) dy = 1 - e.row;
-    if (e.row + dy + 1 > r.text_rows) dy = r.text_rows - e.row - 1;
+    if (e.row + dy + 1 > rows) dy = rows - e.row - 1;
   }
   // A grid too small for the drop-down: never move an entry off the top or the left.
   for (int i = 0; i < menus.count(); ++i) {
