@@ -3,11 +3,12 @@
 # libFuzzer and OUT/<target>_replay, a plain program that runs the files it is given. The
 # program's sources are compiled once (with coverage, AddressSanitizer and
 # UndefinedBehaviorSanitizer) into OUT/obj and shared by every target.
-# Usage: fuzz/build.sh [OUT]   (default: fuzz-out beside fuzz/; JOBS=n compiles n at a time)
+# Usage: fuzz/build.sh [OUT]   (default: $FUZZ_OUT, else fuzz-out beside fuzz/; JOBS=n
+#                              compiles n at a time)
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-out=${1:-$root/fuzz-out}
+out=${1:-${FUZZ_OUT:-$root/fuzz-out}}
 mkdir -p "$out/obj"
 out=$(cd "$out" && pwd)
 cxx=${CXX:-clang++}

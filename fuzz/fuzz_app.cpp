@@ -390,7 +390,8 @@ inline bool app_input(const AppFuzzFolder& folder, const std::uint8_t* data, std
       if (core::run_pass(app) == core::PassEnd::kQuit) break;
       const Place after = place_of(dragged);
       const int dx = after.column - before.column, dy = after.row - before.row;
-      if (dragged > 0 && (dx != 0 || dy != 0) &&
+      // (A drop-down closed during the pass, by Ctrl+F4 or its close entry, moved nowhere.)
+      if (dragged > 0 && before.width != 0 && after.width != 0 && (dx != 0 || dy != 0) &&
           (!followed(dx, app.mouse.raw_x - origin_x, 8, after.column + after.width, 1, right) ||
            !followed(dy, app.mouse.raw_y - origin_y, grid.row_height, after.last_row + 1, 1,
                      bottom))) {

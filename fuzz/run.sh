@@ -21,14 +21,16 @@ seconds=${2:?usage: fuzz/run.sh TARGET SECONDS}
 out=${FUZZ_OUT:-$root/fuzz-out}
 [ -x "$out/$target" ] || "$here/build.sh" "$out"
 mkdir -p "$out/corpus-$target" "$out/crashes-$target"
-# The whole program runs a script of up to 300 steps per input: it needs longer per input.
+# The whole program runs a script of up to 300 steps per input: it needs longer per input,
+# and gets long scripts from the start (what it does after many steps is the point).
 timeout=1
 max_len=65536
+len_control=100
 case $target in
-  fuzz_app) timeout=20 max_len=2048 ;;
+  fuzz_app) timeout=20 max_len=2048 len_control=0 ;;
   fuzz_number_entry) max_len=256 ;;
   fuzz_prompt) max_len=8192 ;;
 esac
 exec "$out/$target" -max_total_time="$seconds" -timeout="$timeout" -rss_limit_mb=2048 \
-  -max_len="$max_len" -print_final_stats=1 -artifact_prefix="$out/crashes-$target/" \
-  "$out/corpus-$target" "$here/corpus/$target" "$here/regressions/$target"
+  -max_len="$max_len" -len_control="$len_control" -print_final_stats=1 \
+  -artifact_prefix="$out/crashes-$target/" "$out/corpus-$target" "$here/corpus/$target" "$here/regressions/$target"
