@@ -325,6 +325,100 @@ inline bool menus_in_order(const core::App& app, std::string& fault) {
   return true;
 }
 
+// A dragged drop-down that moves in a pass goes as many whole cells as the pointer travelled
+// from the drag origin, or stops at the edge of the grid (or of the byte-sized positions).
+class DragCheck {
+ public:
+  explicit DragCheck(const core::App& app)
+      : app_(app),
+        right_(std::min(app.screen_record.text_columns, 255)),
+        bottom_(std::min(app.screen_record.text_rows, 255)) {}
+
+  void before_pass() {
+    dragged_ = app_.menus.state.dragged_panel;
+    before_ = place_of(dragged_);
+    origin_x_ = app_.mouse.raw_drag_origin_x;
+    origin_y_ = app_.mouse.raw_drag_origin_y;
+  }
+
+  bool after_pass(std::string& fault) const {
+    const Place after = place_of(dragged_);
+    const int dx = after.column - before_.column, dy = after.row - before_.row;
+    const int travel_x = app_.mouse.raw_x - origin_x_, travel_y = app_.mouse.raw_y - origin_y_;
+    // A drop-down closed during the pass (Ctrl+F4, its close entry) moved nowhere.
+    if (dragged_ == 0 || before_.width == 0 || after.width == 0 || (dx == 0 && dy == 0)) {
+      return true;
+    }
+    if (followed(dx, travel_x / 8, after.column + after.width, right_, after.column) &&
+        followed(dy, travel_y / app_.screen_record.row_height, after.last_row + 1, bottom_,
+                 after.row)) {
+      return true;
+    }
+    fault = "drop-down " + std::to_string(dragged_) + " went from " +
+            std::to_string(before_.column) + "," + std::to_string(before_.row) + " to " +
+            std::to_string(after.column) + "," + std::to_string(after.row) + "; the pointer by " +
+            std::to_string(travel_x) + "," + std::to_string(travel_y);
+    return false;
+  }
+
+ private:
+  struct Place {
+    int column = 0, row = 0, last_row = 0, width = 0;
+  };
+  Place place_of(int p) const {
+    Place place;
+    for (int i = 0; i < app_.menus.count(); ++i) {
+      const menu::OpenEntry& e = app_.menus.entry(i);
+      if (e.panel != p) continue;
+      if (place.width == 0) place = {e.column, e.row, e.row, e.width};
+      place.last_row = e.row;
+    }
+    return place;
+  }
+  // Moved by the cells wanted, or stopped against the far edge (end >= high) or the near
+  // one (start at 1).
+  static bool followed(int moved, int wanted, int end, int high, int start) {
+    return moved == wanted || (wanted > 0 && end >= high) || (wanted < 0 && start <= 1);
+  }
+
+  const core::App& app_;
+  const int right_, bottom_;
+  int dragged_ = 0, origin_x_ = 0, origin_y_ = 0;
+  Place before_;
+};
+
+// Runs passes until the program ends; false, with the fault on stderr, when it misbehaved on
+// the way.
+inline bool run_to_the_end(core::App& app, int steps) {
+  // Every pass reads a keystroke and every read applies at most one step, so the run ends
+  // (the used-up script reads as the close request) well within this many passes.
+  const int max_passes = 4 * steps + 64;
+  int passes = 0;
+  const bool trace = std::getenv("VELDRAN_FUZZ_TRACE") != nullptr;
+  DragCheck drag(app);
+  for (;;) {
+    drag.before_pass();
+    if (core::run_pass(app) == core::PassEnd::kQuit) break;
+    std::string fault;
+    if (!drag.after_pass(fault) || !menus_in_order(app, fault)) {
+      std::fprintf(stderr, "after pass %d: %s\n", passes, fault.c_str());
+      return false;
+    }
+    if (trace) {
+      const menu::OpenEntry& last = app.menus.entry(app.menus.count() - 1);
+      std::fprintf(
+          stderr, "pass %d: key %s, message %d, %s %d x %d, panel %d, last entry at %d,%d\n",
+          passes, app.keystroke.c_str(), static_cast<int>(app.status()), app.current_name.c_str(),
+          app.store.width, app.store.height, app.menus.state.active_panel, last.column, last.row);
+    }
+    if (++passes > max_passes) {
+      std::fprintf(stderr, "no end after %d passes\n", passes);
+      return false;
+    }
+  }
+  return true;
+}
+
 // One run; false when the program misbehaved.
 inline bool app_input(const AppFuzzFolder& folder, const std::uint8_t* data, std::size_t size) {
   // The numbered modes up to 640 x 480, and custom screens with more than 255 text rows
@@ -352,74 +446,16 @@ inline bool app_input(const AppFuzzFolder& folder, const std::uint8_t* data, std
     core::App app(screen);
     std::string error;
     std::vector<std::string> warnings;
-    if (!core::start_up(app, "VELDRAN.INI", first_picture, error, warnings)) {
+    if (core::start_up(app, "VELDRAN.INI", first_picture, error, warnings)) {
+      const int steps = build_script(in, screen, app.screen_record.width, app.screen_record.height);
+      ok = run_to_the_end(app, steps);
+      if (app.store.width > app.store.maxh || app.store.height > app.store.maxv) {
+        std::fprintf(stderr, "picture of %d x %d in a store of %d x %d\n", app.store.width,
+                     app.store.height, app.store.maxh, app.store.maxv);
+        ok = false;
+      }
+    } else {
       std::fprintf(stderr, "start-up failed: %s\n", error.c_str());
-      return false;
-    }
-    const int steps = build_script(in, screen, app.screen_record.width, app.screen_record.height);
-    // Every pass reads a keystroke and every read applies at most one step, so the run ends
-    // (the used-up script reads as the close request) well within this many passes.
-    const int max_passes = 4 * steps + 64;
-    int passes = 0;
-    const bool trace = std::getenv("VELDRAN_FUZZ_TRACE") != nullptr;
-    // A dragged drop-down that moves goes as many whole cells as the pointer travelled from
-    // the drag origin, or stops at the edge of the grid (or of the byte-sized positions).
-    struct Place {
-      int column = 0, row = 0, last_row = 0, width = 0;
-    };
-    auto place_of = [&app](int p) {
-      Place place;
-      for (int i = 0; i < app.menus.count(); ++i) {
-        const menu::OpenEntry& e = app.menus.entry(i);
-        if (e.panel != p) continue;
-        if (place.width == 0) place = {e.column, e.row, e.row, e.width};
-        place.last_row = e.row;
-      }
-      return place;
-    };
-    auto followed = [](int moved, int travel, int step, int position, int low, int high) {
-      const int wanted = travel / step;
-      return moved == wanted || (wanted > 0 && position >= high) || (wanted < 0 && position <= low);
-    };
-    const core::ScreenRecord& grid = app.screen_record;
-    const int right = std::min(grid.text_columns, 255), bottom = std::min(grid.text_rows, 255);
-    for (;;) {
-      const int dragged = app.menus.state.dragged_panel;
-      const Place before = place_of(dragged);
-      const int origin_x = app.mouse.raw_drag_origin_x, origin_y = app.mouse.raw_drag_origin_y;
-      if (core::run_pass(app) == core::PassEnd::kQuit) break;
-      const Place after = place_of(dragged);
-      const int dx = after.column - before.column, dy = after.row - before.row;
-      // (A drop-down closed during the pass, by Ctrl+F4 or its close entry, moved nowhere.)
-      if (dragged > 0 && before.width != 0 && after.width != 0 && (dx != 0 || dy != 0) &&
-          (!followed(dx, app.mouse.raw_x - origin_x, 8, after.column + after.width, 1, right) ||
-           !followed(dy, app.mouse.raw_y - origin_y, grid.row_height, after.last_row + 1, 1,
-                     bottom))) {
-        std::fprintf(stderr, "drop-down %d went from %d,%d to %d,%d; the pointer by %d,%d\n",
-                     dragged, before.column, before.row, after.column, after.row,
-                     app.mouse.raw_x - origin_x, app.mouse.raw_y - origin_y);
-        return false;
-      }
-      if (trace) {
-        const menu::OpenEntry& last = app.menus.entry(app.menus.count() - 1);
-        std::fprintf(
-            stderr, "pass %d: key %s, message %d, %s %d x %d, panel %d, last entry at %d,%d\n",
-            passes, app.keystroke.c_str(), static_cast<int>(app.status()), app.current_name.c_str(),
-            app.store.width, app.store.height, app.menus.state.active_panel, last.column, last.row);
-      }
-      std::string fault;
-      if (!menus_in_order(app, fault)) {
-        std::fprintf(stderr, "after pass %d: %s\n", passes, fault.c_str());
-        return false;
-      }
-      if (++passes > max_passes) {
-        std::fprintf(stderr, "no end after %d passes\n", passes);
-        return false;
-      }
-    }
-    if (app.store.width > app.store.maxh || app.store.height > app.store.maxv) {
-      std::fprintf(stderr, "picture of %d x %d in a store of %d x %d\n", app.store.width,
-                   app.store.height, app.store.maxh, app.store.maxv);
       ok = false;
     }
   }
