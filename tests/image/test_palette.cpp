@@ -5,22 +5,10 @@
 #include <vector>
 
 #include "image/palette.h"
+#include "test_picture.h"
 
 namespace img {
 namespace {
-
-// A picture held in a vector, with a stride wider than the picture to catch row mistakes.
-struct Picture {
-  std::int32_t w = 0, h = 0, stride = 0;
-  std::vector<Pixel> px;
-  Picture(std::int32_t width, std::int32_t height, Pixel fill = 0)
-      : w(width),
-        h(height),
-        stride(width + 3),
-        px(static_cast<std::size_t>(stride) * height, fill) {}
-  Plane plane() { return {px.data(), stride}; }
-  Pixel& at(std::int32_t x, std::int32_t y) { return px[static_cast<std::size_t>(y) * stride + x]; }
-};
 
 // The palette stage done the straightforward way: insertion sort, the merge walk restarted
 // with the threshold one larger each time, and a full search per pixel.

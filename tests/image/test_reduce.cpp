@@ -6,21 +6,10 @@
 #include <vector>
 
 #include "image/reduce.h"
+#include "test_picture.h"
 
 namespace img {
 namespace {
-
-struct Picture {
-  std::int32_t w = 0, h = 0, stride = 0;
-  std::vector<Pixel> px;
-  Picture(std::int32_t width, std::int32_t height, Pixel fill = 0)
-      : w(width),
-        h(height),
-        stride(width + 2),
-        px(static_cast<std::size_t>(stride) * height, fill) {}
-  Plane plane() { return {px.data(), stride}; }
-  Pixel& at(std::int32_t x, std::int32_t y) { return px[static_cast<std::size_t>(y) * stride + x]; }
-};
 
 Pixel bgr(int b, int g, int r) {
   return make_pixel(r, g, b);
