@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "formats/bmp_writer.h"
 #include "formats/loader.h"
 
@@ -115,28 +116,6 @@ void plain_write(benchmark::State& state) {
   set_rate(state, n);
 }
 
-// MB/s per benchmark name, the median over repetitions.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& r : runs) {
-      const auto it = r.counters.find("bytes_per_second");
-      if (it != r.counters.end() && r.run_type == Run::RT_Iteration) {
-        samples[r.run_name.str()].push_back(it->second.value / 1e6);
-      }
-    }
-  }
-  double rate(const std::string& name) {
-    auto it = samples.find(name);
-    if (it == samples.end() || it->second.empty()) return 0;
-    std::vector<double>& v = it->second;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-  }
-  std::map<std::string, std::vector<double>> samples;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -149,13 +128,13 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(e.name, e.fn)->Arg(0)->Arg(1)->UseRealTime();
   }
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  bench::MedianReporter reporter("bytes_per_second", 1e-6);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\n%-10s %12s %12s %8s %12s %12s %8s\n", "picture", "load MB/s", "read MB/s", "ratio",
               "save MB/s", "write MB/s", "ratio");
   for (const char* arg : {"0", "1"}) {
     auto rate = [&](const char* who) {
-      return reporter.rate(std::string(who) + "/" + arg + "/real_time");
+      return reporter.median(std::string(who) + "/" + arg + "/real_time");
     };
     const double l = rate("bmp_load"), r = rate("plain_read"), s = rate("bmp_save"),
                  w = rate("plain_write");

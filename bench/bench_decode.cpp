@@ -14,12 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "formats/loader.h"
 
-#if __has_include(<jpeglib.h>)
-#include <jpeglib.h>
-#define VELDRAN_HAVE_LIBJPEG 1
-#endif
 #if __has_include(<stb/stb_image.h>)
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_JPEG
@@ -94,22 +91,7 @@ void libjpeg(benchmark::State& state, const std::string& name) {
   std::vector<std::uint8_t> out;
   std::int64_t pixels = 0;
   for (auto _ : state) {
-    jpeg_decompress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
-    jpeg_read_header(&cinfo, TRUE);
-    jpeg_start_decompress(&cinfo);
-    const std::size_t row = static_cast<std::size_t>(cinfo.output_width) * cinfo.output_components;
-    if (out.size() < row * cinfo.output_height) out.resize(row * cinfo.output_height);
-    while (cinfo.output_scanline < cinfo.output_height) {
-      JSAMPROW rows[1] = {out.data() + row * cinfo.output_scanline};
-      jpeg_read_scanlines(&cinfo, rows, 1);
-    }
-    pixels = std::int64_t{cinfo.output_width} * cinfo.output_height;
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
+    pixels = bench::decode_with_libjpeg(bytes, out);
     benchmark::DoNotOptimize(out.data());
   }
   set_rate(state, pixels);
@@ -148,28 +130,6 @@ void veldran_first_load(benchmark::State& state) {
   set_rate(state, 12000000);
 }
 
-// Collects MP/s per benchmark name (the median over repetitions) for the ratio table.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& r : runs) {
-      const auto it = r.counters.find("MP/s");
-      if (it != r.counters.end() && r.run_type == Run::RT_Iteration) {
-        samples[r.run_name.str()].push_back(it->second.value);
-      }
-    }
-  }
-  double rate(const std::string& name) {
-    auto it = samples.find(name);
-    if (it == samples.end() || it->second.empty()) return 0;
-    std::vector<double>& v = it->second;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-  }
-  std::map<std::string, std::vector<double>> samples;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -187,14 +147,14 @@ int main(int argc, char** argv) {
       ->UseRealTime()
       ->Iterations(3);
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  bench::MedianReporter reporter("MP/s", 1.0);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("\n%-24s %10s %10s %10s %10s %10s\n", "picture", "veldran", "libjpeg", "stb",
               "vs libjpeg", "vs stb");
   for (const char* p : kPictures) {
     const std::string name = p;
     auto rate = [&](const std::string& who) {
-      return reporter.rate(who + "/" + name + "/real_time");
+      return reporter.median(who + "/" + name + "/real_time");
     };
     const double v = rate("veldran"), l = rate("libjpeg"), s = rate("stb");
     if (v == 0) continue;

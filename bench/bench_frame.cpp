@@ -12,17 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "core/app.h"
 #include "core/main_loop.h"
 #include "core/operations.h"
 #include "core/startup.h"
 #include "menu/render.h"
 #include "platform/scripted_screen.h"
-
-#if __has_include(<jpeglib.h>)
-#include <jpeglib.h>
-#define VELDRAN_HAVE_LIBJPEG 1
-#endif
 
 namespace {
 
@@ -124,26 +120,11 @@ void BM_LibjpegDecode(benchmark::State& state) {
   const int index = static_cast<int>(state.range(0));
   std::ifstream in(std::filesystem::path(VELDRAN_SHARED_DIR) / "bench" / kPictures[index],
                    std::ios::binary);
-  const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
-                                         std::istreambuf_iterator<char>());
-  std::vector<unsigned char> pixels;
+  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                        std::istreambuf_iterator<char>());
+  std::vector<std::uint8_t> pixels;
   for (auto _ : state) {
-    jpeg_decompress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
-    jpeg_read_header(&cinfo, TRUE);
-    jpeg_start_decompress(&cinfo);
-    const std::size_t stride =
-        static_cast<std::size_t>(cinfo.output_width) * cinfo.output_components;
-    pixels.resize(stride * cinfo.output_height);
-    while (cinfo.output_scanline < cinfo.output_height) {
-      JSAMPROW row = pixels.data() + stride * cinfo.output_scanline;
-      jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
+    bench::decode_with_libjpeg(bytes, pixels);
     benchmark::DoNotOptimize(pixels.data());
   }
   label(state, index);
