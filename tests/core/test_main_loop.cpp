@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/main_loop.h"
+#include "app/main_loop.h"
 #include "platform/keys.h"
 #include "support/harness.h"
 
