@@ -25,9 +25,9 @@ struct ScreenRecord {
 };
 
 struct FrameState {
-  std::uint8_t reprocess_request = 1;
-  std::uint8_t redraw_request = 0;  // 1 full recompose, 2 scroll
-  std::uint8_t present_request = 0;
+  bool reprocess_request = true;
+  img::Redraw redraw_request = img::Redraw::kNone;
+  bool present_request = false;
   std::uint8_t no_picture = 1;
   std::uint8_t interaction_mode = 0;  // 0 normal, 5 benchmark
   double benchmark_start = 0.0;
