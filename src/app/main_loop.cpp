@@ -53,8 +53,8 @@ void show_reminder(App& app) {
       "  pixel aspect/zoom",
   };
   platform::Screen& s = app.screen;
-  const auto& c = app.interface_colours;
-  s.set_colours(c[0], c[1]);
+  using core::Colour;
+  s.set_colours(app.colour(Colour::kBlack), app.colour(Colour::kDarkGrey));
   s.locate(5, 6);
   s.print(std::string(28, ' '));
   for (int row = 6; row <= 17; ++row) {
@@ -65,7 +65,7 @@ void show_reminder(App& app) {
   }
   s.locate(18, 6);
   s.print(std::string(28, ' '));
-  s.set_colours(c[0], c[2]);
+  s.set_colours(app.colour(Colour::kBlack), app.colour(Colour::kGrey));
   for (int i = 0; i < 12; ++i) {
     std::string text = kLines[i];
     text.resize(26, ' ');

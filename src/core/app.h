@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/colours.h"
 #include "core/menu_state.h"
 #include "core/settings.h"
 #include "image/image_store.h"
@@ -77,6 +78,7 @@ struct App {
   bool option(int bit) const { return menus.option(bit); }
   void set_status(platform::Status m) { menus.state.status_message = m; }
   platform::Status status() const { return menus.state.status_message; }
+  std::uint32_t colour(Colour c) const { return interface_colours[static_cast<std::size_t>(c)]; }
 };
 
 }  // namespace core
