@@ -25,12 +25,13 @@ void present(App& app) {
   app.screen.lock();
   present_back_buffer(app);
   if (menus.state.menus_hidden == 0) {
+    menu::prepare_menus(app);
     menu::draw_menus(app);
     menu::draw_status_line(app);
   }
   app.screen.unlock();
   menus.state.status_message = platform::Status::kNone;
-  app.frame.present_request = 0;
+  app.frame.present_request = false;
   if (app.shown_title != app.current_name) {
     app.shown_title = app.current_name;
     app.screen.set_title(app.current_name);
@@ -74,7 +75,7 @@ void show_reminder(App& app) {
   }
   s.pause(-1);
   (void)s.read_key();
-  app.frame.present_request = 1;
+  app.frame.present_request = true;
 }
 
 // Every benchmark pass reloads, reprocesses and recomposes; a key or a right press ends it.
@@ -88,7 +89,7 @@ void benchmark_step(App& app) {
   if (!app.keystroke.empty()) app.frame.interaction_mode = 0;
   app.requested_name = app.current_name;
   load_requested_picture(app);
-  app.frame.reprocess_request = 1;
+  app.frame.reprocess_request = true;
 }
 
 void end_of_pass(App& app) {
@@ -111,17 +112,17 @@ bool mouse_unchanged(const MouseState& m) {
 PassEnd run_pass(App& app) {
   FrameState& f = app.frame;
   f.no_picture = app.store.has_picture() ? 0 : 1;
-  if (f.reprocess_request == 1) {
+  if (f.reprocess_request) {
     run_pipeline(app);
-    f.reprocess_request = 0;
+    f.reprocess_request = false;
     f.redraw_request = img::Redraw::kFull;
   }
   if (f.redraw_request != img::Redraw::kNone) {
     if (f.no_picture == 0) update_view(app);
     f.redraw_request = img::Redraw::kNone;
-    f.present_request = 1;
+    f.present_request = true;
   }
-  if (f.present_request == 1) present(app);
+  if (f.present_request) present(app);
 
   for (;;) {
     poll_mouse(app);
@@ -131,14 +132,14 @@ PassEnd run_pass(App& app) {
       return PassEnd::kNextPass;
     }
     menu::alt_check(app);
-    if (f.present_request == 1) return PassEnd::kNextPass;
+    if (f.present_request) return PassEnd::kNextPass;
     if (app.keystroke.empty() && mouse_unchanged(app.mouse)) {
       // A file dropped onto the window opens as an answer to Open would.
       std::string dropped = app.screen.take_dropped_file();
       if (!dropped.empty()) {
         app.requested_name = std::move(dropped);
         load_requested_picture(app);
-        f.reprocess_request = 1;
+        f.reprocess_request = true;
         return PassEnd::kNextPass;
       }
       app.screen.pause(kIdlePauseMs);

@@ -5,122 +5,126 @@
 namespace core {
 namespace {
 
+constexpr std::uint8_t command(Command c) {
+  return static_cast<std::uint8_t>(c);
+}
+
 constexpr MenuItem kMenuBar[] = {
-    {"  File          ", 'f', 8, Kind::kOpener, 1},
-    {"  Edit          ", 'e', 8, Kind::kOpener, 2},
-    {"  View          ", 'v', 8, Kind::kOpener, 3},
-    {" Colors         ", 'c', 8, Kind::kOpener, 4},
+    {"  File          ", 'f', 8, Kind::kOpener, panel_id::kFile},
+    {"  Edit          ", 'e', 8, Kind::kOpener, panel_id::kEdit},
+    {"  View          ", 'v', 8, Kind::kOpener, panel_id::kView},
+    {" Colors         ", 'c', 8, Kind::kOpener, panel_id::kColors},
 };
 
 constexpr MenuItem kFile[] = {
-    {"---- close -----", '-', 16, Kind::kCommand, 4},
-    {" Open           ", 'o', 16, Kind::kCommand, 1},
-    {" Save           ", 's', 16, Kind::kCommand, 2},
-    {" save as Bmp 24 ", 'b', 16, Kind::kCommand, 3},
-    {" save as bMp 15 ", 'm', 16, Kind::kCommand, 11},
-    {" save as bmP 8  ", 'p', 16, Kind::kCommand, 12},
-    {" Quit           ", 'q', 16, Kind::kCommand, 0},
+    {"---- close -----", '-', 16, Kind::kCommand, command(Command::kClose)},
+    {" Open           ", 'o', 16, Kind::kCommand, command(Command::kOpen)},
+    {" Save           ", 's', 16, Kind::kCommand, command(Command::kSave)},
+    {" save as Bmp 24 ", 'b', 16, Kind::kCommand, command(Command::kSaveAs24)},
+    {" save as bMp 15 ", 'm', 16, Kind::kCommand, command(Command::kSaveAs15)},
+    {" save as bmP 8  ", 'p', 16, Kind::kCommand, command(Command::kSaveAs8)},
+    {" Quit           ", 'q', 16, Kind::kCommand, command(Command::kQuit)},
     {"current image   ", 0, 16, Kind::kLabel, 0},
-    {"width           ", 0, 16, Kind::kShownValue, 0},
-    {"height          ", 0, 16, Kind::kShownValue, 1},
+    {"width           ", 0, 16, Kind::kShownValue, slot::kWidth},
+    {"height          ", 0, 16, Kind::kShownValue, slot::kHeight},
 };
 
 constexpr MenuItem kEdit[] = {
-    {"---- close -----", '-', 16, Kind::kCommand, 4},
-    {"[_] crop Tool   ", 't', 16, Kind::kCheckBox, 1},
-    {"flip X          ", 'x', 16, Kind::kCommand, 6},
-    {"flip Y          ", 'y', 16, Kind::kCommand, 7},
-    {"Benchmark       ", 'b', 16, Kind::kCommand, 8},
-    {"Rotate image    ", 'r', 16, Kind::kOpener, 5},
-    {"reSize image    ", 's', 16, Kind::kOpener, 6},
+    {"---- close -----", '-', 16, Kind::kCommand, command(Command::kClose)},
+    {"[_] crop Tool   ", 't', 16, Kind::kCheckBox, option::kCropTool},
+    {"flip X          ", 'x', 16, Kind::kCommand, command(Command::kFlipX)},
+    {"flip Y          ", 'y', 16, Kind::kCommand, command(Command::kFlipY)},
+    {"Benchmark       ", 'b', 16, Kind::kCommand, command(Command::kBenchmark)},
+    {"Rotate image    ", 'r', 16, Kind::kOpener, panel_id::kRotate},
+    {"reSize image    ", 's', 16, Kind::kOpener, panel_id::kResize},
 };
 
 constexpr MenuItem kView[] = {
-    {"---- close -----", '-', 16, Kind::kCommand, 4},
-    {"aspect          ", 0, 16, Kind::kShownValue, 50},
-    {"scaling         ", 0, 16, Kind::kShownValue, 51},
-    {"h offset        ", 0, 16, Kind::kShownValue, 2},
-    {"v offset        ", 0, 16, Kind::kShownValue, 3},
-    {"Original size   ", 'o', 16, Kind::kCommand, 5},
-    {"[_] locK view   ", 'k', 16, Kind::kCheckBox, 0},
-    {"Fit to screen   ", 'f', 16, Kind::kCommand, 10},
-    {"[_] Automatic   ", 'a', 16, Kind::kCheckBox, 9},
+    {"---- close -----", '-', 16, Kind::kCommand, command(Command::kClose)},
+    {"aspect          ", 0, 16, Kind::kShownValue, slot::kAspect},
+    {"scaling         ", 0, 16, Kind::kShownValue, slot::kScaling},
+    {"h offset        ", 0, 16, Kind::kShownValue, slot::kHOffset},
+    {"v offset        ", 0, 16, Kind::kShownValue, slot::kVOffset},
+    {"Original size   ", 'o', 16, Kind::kCommand, command(Command::kOriginalSize)},
+    {"[_] locK view   ", 'k', 16, Kind::kCheckBox, option::kLockView},
+    {"Fit to screen   ", 'f', 16, Kind::kCommand, command(Command::kFitToScreen)},
+    {"[_] Automatic   ", 'a', 16, Kind::kCheckBox, option::kAutomatic},
     {" resize on load ", 0, 16, Kind::kLabel, 0},
 };
 
 constexpr MenuItem kColors[] = {
-    {"---- close -----", '-', 16, Kind::kCommand, 4},
-    {"[_] adJust color", 'j', 16, Kind::kCheckBox, 3},
-    {"Contrast        ", 'c', 16, Kind::kEditedValue, 6},
-    {"brigHt          ", 'h', 16, Kind::kEditedValue, 7},
-    {"Red add         ", 'r', 16, Kind::kEditedValue, 8},
-    {"Green add       ", 'g', 16, Kind::kEditedValue, 9},
-    {"Blue add        ", 'b', 16, Kind::kEditedValue, 10},
-    {"color Space     ", 's', 16, Kind::kOpener, 7},
-    {"color Palette   ", 'p', 16, Kind::kOpener, 8},
+    {"---- close -----", '-', 16, Kind::kCommand, command(Command::kClose)},
+    {"[_] adJust color", 'j', 16, Kind::kCheckBox, option::kAdjustColor},
+    {"Contrast        ", 'c', 16, Kind::kEditedValue, slot::kContrast},
+    {"brigHt          ", 'h', 16, Kind::kEditedValue, slot::kBrightness},
+    {"Red add         ", 'r', 16, Kind::kEditedValue, slot::kRedAdd},
+    {"Green add       ", 'g', 16, Kind::kEditedValue, slot::kGreenAdd},
+    {"Blue add        ", 'b', 16, Kind::kEditedValue, slot::kBlueAdd},
+    {"color Space     ", 's', 16, Kind::kOpener, panel_id::kColorSpace},
+    {"color Palette   ", 'p', 16, Kind::kOpener, panel_id::kColorPalette},
 };
 
 constexpr MenuItem kRotate[] = {
-    {"---- close -----", '-', 16, Kind::kCommand, 4},
-    {"Angle           ", 'a', 16, Kind::kEditedValue, 52},
-    {"....confirm.....", '.', 16, Kind::kCommand, 9},
+    {"---- close -----", '-', 16, Kind::kCommand, command(Command::kClose)},
+    {"Angle           ", 'a', 16, Kind::kEditedValue, slot::kAngle},
+    {"....confirm.....", '.', 16, Kind::kCommand, command(Command::kConfirm)},
 };
 
 constexpr MenuItem kResize[] = {
-    {"---- close -----", '-', 16, Kind::kCommand, 4},
+    {"---- close -----", '-', 16, Kind::kCommand, command(Command::kClose)},
     {"current image   ", 0, 16, Kind::kLabel, 0},
-    {"width           ", 0, 16, Kind::kShownValue, 0},
-    {"height          ", 0, 16, Kind::kShownValue, 1},
-    {"nEw x           ", 'e', 16, Kind::kEditedValue, 4},
-    {"neW y           ", 'w', 16, Kind::kEditedValue, 5},
-    {"....confirm.....", '.', 16, Kind::kCommand, 9},
+    {"width           ", 0, 16, Kind::kShownValue, slot::kWidth},
+    {"height          ", 0, 16, Kind::kShownValue, slot::kHeight},
+    {"nEw x           ", 'e', 16, Kind::kEditedValue, slot::kNewX},
+    {"neW y           ", 'w', 16, Kind::kEditedValue, slot::kNewY},
+    {"....confirm.....", '.', 16, Kind::kCommand, command(Command::kConfirm)},
 };
 
 constexpr MenuItem kColorSpace[] = {
-    {"---- close -----", '-', 16, Kind::kCommand, 4},
-    {"[_] adJust depth", 'j', 16, Kind::kCheckBox, 8},
+    {"---- close -----", '-', 16, Kind::kCommand, command(Command::kClose)},
+    {"[_] adJust depth", 'j', 16, Kind::kCheckBox, option::kAdjustDepth},
     {"# of levels for ", 0, 16, Kind::kLabel, 0},
     {" each component ", 0, 16, Kind::kLabel, 0},
-    {"Red             ", 'r', 16, Kind::kEditedValue, 11},
-    {"Green           ", 'g', 16, Kind::kEditedValue, 12},
-    {"Blue            ", 'b', 16, Kind::kEditedValue, 13},
-    {"[_] Intensty bit", 'i', 16, Kind::kCheckBox, 10},
-    {"[_] greYscale   ", 'y', 16, Kind::kCheckBox, 11},
-    {"[_] Dithering   ", 'd', 16, Kind::kCheckBox, 4},
-    {"[_] Floyd/steinb", 'f', 16, Kind::kCheckBox, 5},
+    {"Red             ", 'r', 16, Kind::kEditedValue, slot::kRedLevels},
+    {"Green           ", 'g', 16, Kind::kEditedValue, slot::kGreenLevels},
+    {"Blue            ", 'b', 16, Kind::kEditedValue, slot::kBlueLevels},
+    {"[_] Intensty bit", 'i', 16, Kind::kCheckBox, option::kIntensityBit},
+    {"[_] greYscale   ", 'y', 16, Kind::kCheckBox, option::kGreyscale},
+    {"[_] Dithering   ", 'd', 16, Kind::kCheckBox, option::kDithering},
+    {"[_] Floyd/steinb", 'f', 16, Kind::kCheckBox, option::kFloydSteinberg},
 };
 
 constexpr MenuItem kColorPalette[] = {
-    {"---- close -----", '-', 16, Kind::kCommand, 4},
-    {"[_] Use palette ", 'u', 16, Kind::kCheckBox, 7},
-    {"Pal size        ", 'p', 16, Kind::kEditedValue, 15},
-    {"[_] Multipalette", 'm', 16, Kind::kCheckBox, 6},
-    {"# of palS       ", 's', 16, Kind::kEditedValue, 16},
+    {"---- close -----", '-', 16, Kind::kCommand, command(Command::kClose)},
+    {"[_] Use palette ", 'u', 16, Kind::kCheckBox, option::kUsePalette},
+    {"Pal size        ", 'p', 16, Kind::kEditedValue, slot::kPalSize},
+    {"[_] Multipalette", 'm', 16, Kind::kCheckBox, option::kMultipalette},
+    {"# of palS       ", 's', 16, Kind::kEditedValue, slot::kPalettes},
     {"pal zone size   ", 0, 16, Kind::kLabel, 0},
-    {"Width           ", 'w', 16, Kind::kEditedValue, 17},
-    {"Height          ", 'h', 16, Kind::kEditedValue, 18},
+    {"Width           ", 'w', 16, Kind::kEditedValue, slot::kZoneWidth},
+    {"Height          ", 'h', 16, Kind::kEditedValue, slot::kZoneHeight},
 };
 
 constexpr MenuItem kDebug[] = {
-    {"---- close -----", '-', 16, Kind::kCommand, 4},
-    {"debug 1         ", 0, 16, Kind::kShownValue, 20},
-    {"debug 2         ", 0, 16, Kind::kShownValue, 21},
-    {"debug 3         ", 0, 16, Kind::kShownValue, 22},
-    {"debug 4         ", 0, 16, Kind::kShownValue, 23},
+    {"---- close -----", '-', 16, Kind::kCommand, command(Command::kClose)},
+    {"debug 1         ", 0, 16, Kind::kShownValue, slot::kDebug1},
+    {"debug 2         ", 0, 16, Kind::kShownValue, slot::kDebug2},
+    {"debug 3         ", 0, 16, Kind::kShownValue, slot::kDebug3},
+    {"debug 4         ", 0, 16, Kind::kShownValue, slot::kDebug4},
 };
 
 // The menu bar's items sit at their own columns; its home cell is that of the first title.
 constexpr std::array<Panel, kPanelCount> kPanels = {{
-    {0, 2, 2, kMenuBar},
-    {1, 2, 4, kFile},
-    {2, 2, 4, kEdit},
-    {3, 2, 4, kView},
-    {4, 2, 4, kColors},
-    {5, 19, 4, kRotate},
-    {6, 19, 4, kResize},
-    {7, 19, 4, kColorSpace},
-    {8, 19, 4, kColorPalette},
-    {9, 2, 4, kDebug},
+    {panel_id::kMenuBar, 2, 2, kMenuBar},
+    {panel_id::kFile, 2, 4, kFile},
+    {panel_id::kEdit, 2, 4, kEdit},
+    {panel_id::kView, 2, 4, kView},
+    {panel_id::kColors, 2, 4, kColors},
+    {panel_id::kRotate, 19, 4, kRotate},
+    {panel_id::kResize, 19, 4, kResize},
+    {panel_id::kColorSpace, 19, 4, kColorSpace},
+    {panel_id::kColorPalette, 19, 4, kColorPalette},
+    {panel_id::kDebug, 2, 4, kDebug},
 }};
 
 }  // namespace

@@ -54,6 +54,12 @@ constexpr int kMenuBarRow = 2;
 // Panel p (0 to 9).
 const Panel& panel(int p);
 
+// Panel numbers: 0 is the menu bar, 1 to 9 the drop-downs.
+namespace panel_id {
+constexpr int kMenuBar = 0, kFile = 1, kEdit = 2, kView = 3, kColors = 4, kRotate = 5, kResize = 6,
+              kColorSpace = 7, kColorPalette = 8, kDebug = 9;
+}  // namespace panel_id
+
 // Option bits.
 namespace option {
 constexpr int kLockView = 0, kCropTool = 1, kAdjustColor = 3, kDithering = 4, kFloydSteinberg = 5,
@@ -65,9 +71,9 @@ constexpr int kLockView = 0, kCropTool = 1, kAdjustColor = 3, kDithering = 4, kF
 namespace slot {
 constexpr int kWidth = 0, kHeight = 1, kHOffset = 2, kVOffset = 3, kNewX = 4, kNewY = 5,
               kContrast = 6, kBrightness = 7, kRedAdd = 8, kGreenAdd = 9, kBlueAdd = 10,
-              kRedLevels = 11, kGreenLevels = 12, kBlueLevels = 13, kPalSize = 15, kPalCount = 19,
-              kDebug1 = 20, kDebug2 = 21, kDebug3 = 22, kFirstReal = 50, kAspect = 50,
-              kScaling = 51, kAngle = 52;
+              kRedLevels = 11, kGreenLevels = 12, kBlueLevels = 13, kPalSize = 15, kPalettes = 16,
+              kZoneWidth = 17, kZoneHeight = 18, kPalCount = 19, kDebug1 = 20, kDebug2 = 21,
+              kDebug3 = 22, kDebug4 = 23, kFirstReal = 50, kAspect = 50, kScaling = 51, kAngle = 52;
 }  // namespace slot
 
 }  // namespace core

@@ -124,12 +124,12 @@ void original_size(App& app) {
 
 void flip_x(App& app) {
   img::flip_x(app.store);
-  app.frame.reprocess_request = 1;
+  app.frame.reprocess_request = true;
 }
 
 void flip_y(App& app) {
   img::flip_y(app.store);
-  app.frame.reprocess_request = 1;
+  app.frame.reprocess_request = true;
 }
 
 void resize_picture(App& app) {
@@ -140,7 +140,7 @@ void resize_picture(App& app) {
     app.set_status(m);
     return;
   }
-  app.frame.reprocess_request = 1;
+  app.frame.reprocess_request = true;
 }
 
 bool view_key(App& app, int scan_code) {

@@ -8,15 +8,13 @@ namespace menu {
 
 namespace {
 
-constexpr int kResizePanel = 6;
-
 Activation redrawn(core::App& app) {
-  app.frame.present_request = 1;
+  app.frame.present_request = true;
   return Activation::kMenusRedrawn;
 }
 
 Activation pass_ended_with_reprocess(core::App& app) {
-  app.frame.reprocess_request = 1;
+  app.frame.reprocess_request = true;
   return Activation::kPassEnded;
 }
 
@@ -62,7 +60,7 @@ Activation run_command(core::App& app, Command command, int panel) {
       return pass_ended_with_reprocess(app);
     case Command::kConfirm:
       // Only the resize panel's confirm acts; the rotate panel's does nothing.
-      if (panel != kResizePanel) return redrawn(app);
+      if (panel != core::panel_id::kResize) return redrawn(app);
       core::resize_picture(app);
       // A refused resize changed nothing: show its message with the menus.
       if (app.status() == Status::kSizeTooLarge) return redrawn(app);

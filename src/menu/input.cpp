@@ -14,7 +14,6 @@ namespace {
 namespace scan = platform::scan;
 
 constexpr int kLastTitle = 3;  // the menu bar's four titles are entries 0 to 3
-constexpr int kDebugPanel = 9;
 
 // Where the pass goes after a step: on through the keys, to the mouse view control, to the
 // end-of-pass bookkeeping, or straight to the next pass.
@@ -112,7 +111,7 @@ void drag_step(core::App& app) {
   }
   m.raw_drag_origin_x += dx * 8;
   m.raw_drag_origin_y += dy * h;
-  app.frame.present_request = 1;
+  app.frame.present_request = true;
 }
 
 // The keys, in their fixed order, up to the activation by Enter or hotkey.
@@ -125,25 +124,25 @@ Next keys(core::App& app) {
 
   if (scan_code == scan::kF2) core::fit_to_screen(app);
   if ((scan_code == scan::kF3 || scan_code == scan::kF4) && browse(app, scan_code)) {
-    f.reprocess_request = 1;
+    f.reprocess_request = true;
     return Next::kNextPass;
   }
   if (scan_code == scan::kF11) {
     st.menus_hidden = static_cast<std::uint8_t>(1 - st.menus_hidden);
-    f.present_request = 1;
+    f.present_request = true;
   }
   menus.integer(slot::kDebug1) = st.active_panel;
   menus.integer(slot::kDebug2) = st.selected_entry;
   menus.integer(slot::kDebug3) = static_cast<std::int32_t>(menus.option_flags);
   if (scan_code == scan::kF12) {
-    menus.open_panel(kDebugPanel);
-    f.present_request = 1;
+    menus.open_panel(core::panel_id::kDebug);
+    f.present_request = true;
     return Next::kMouseView;
   }
   if (scan_code == scan::kClose) return Next::kQuit;
   if (scan_code == scan::kCtrlF4 && st.active_panel > 0) {
     menus.close_panel(st.active_panel);
-    f.present_request = 1;
+    f.present_request = true;
     return Next::kMouseView;
   }
 
@@ -152,23 +151,23 @@ Next keys(core::App& app) {
       if (st.selected_entry != -1) return after(activate(app, st.selected_entry));
     } else if (scan_code == scan::kLeft) {
       --st.selected_entry;
-      f.present_request = 1;
+      f.present_request = true;
     } else if (scan_code == scan::kRight) {
       ++st.selected_entry;
-      f.present_request = 1;
+      f.present_request = true;
     }
     if (st.selected_entry < 0) st.selected_entry = kLastTitle;
     if (st.selected_entry > kLastTitle) st.selected_entry = 0;
   }
   if (st.active_panel > 0 && (scan_code == scan::kUp || scan_code == scan::kDown)) {
     move_in_panel(menus, scan_code == scan::kUp ? -1 : 1);
-    f.present_request = 1;
+    f.present_request = true;
   }
   if (key.size() == 1 && key[0] == platform::kTab && st.active_panel != 0) {
     cycle_focus(menus);
-    f.present_request = 1;
+    f.present_request = true;
   }
-  if (f.present_request == 1) return Next::kEndOfPass;
+  if (f.present_request) return Next::kEndOfPass;
 
   if (key.size() == 1 && key[0] == platform::kEnter && st.selected_entry != -1) {
     return after(activate(app, st.selected_entry));
@@ -228,7 +227,7 @@ void alt_check(core::App& app) {
   MenuState& st = app.menus.state;
   const bool held = app.screen.is_held(scan::kAlt);
   if (held && st.alt_was_down == 0) {
-    app.frame.present_request = 1;
+    app.frame.present_request = true;
     st.selected_entry = -1;
     st.active_panel = st.active_panel != 0 ? 0 : -1;
   }

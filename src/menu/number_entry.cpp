@@ -82,9 +82,9 @@ EntryEnd number_entry(core::App& app, int index) {
   for (;;) {
     const EditEnd end = edit_one(app, index);
     if (end == EditEnd::kAbandoned) {
-      app.frame.present_request = 1;
+      app.frame.present_request = true;
       // Values stored earlier in a Tab chain still reach the picture.
-      if (stored) app.frame.reprocess_request = 1;
+      if (stored) app.frame.reprocess_request = true;
       return EntryEnd::kAbandoned;
     }
     stored = true;
@@ -92,7 +92,7 @@ EntryEnd number_entry(core::App& app, int index) {
     if (next < 0) break;
     index = next;
   }
-  app.frame.reprocess_request = 1;
+  app.frame.reprocess_request = true;
   return EntryEnd::kStored;
 }
 

@@ -33,7 +33,7 @@ Colour text_colour(Kind kind) {
 
 // The rounded ends of the selection bar: four one-pixel lines on each side, each shorter
 // than the one inside it by a pixel at top and bottom.
-void draw_selection_caps(core::App& app, const OpenEntry& e, std::uint32_t colour) {
+void draw_selection_caps(const core::App& app, const OpenEntry& e, std::uint32_t colour) {
   const int h = app.screen_record.row_height;
   const int left = (e.column - 1) * 8;
   const int right = left + e.width * 8;
@@ -45,7 +45,7 @@ void draw_selection_caps(core::App& app, const OpenEntry& e, std::uint32_t colou
   }
 }
 
-void draw_entry(core::App& app, int index) {
+void draw_entry(const core::App& app, int index) {
   platform::Screen& s = app.screen;
   const OpenEntry& e = app.menus.entry(index);
   const MenuItem& item = *e.item;
@@ -109,25 +109,9 @@ std::string format_value(float value) {
   return text;
 }
 
-void draw_menus(core::App& app) {
-  platform::Screen& s = app.screen;
+void prepare_menus(core::App& app) {
   Menus& menus = app.menus;
-
-  s.set_colours(app.colour(Colour::kLightGreen), app.colour(Colour::kBlack));
-  s.locate(1, 3);
-  s.print("current file: " + app.current_name.substr(0, kShownNameLength));
-
-  core::FrameState& f = app.frame;
-  if (f.interaction_mode == core::kBenchmarkMode) {
-    f.frame_counter += 1.0;
-    const double now = s.timer();
-    if (now > f.benchmark_start) {
-      s.locate(3, 3);
-      s.print("FPS (R-click to end) " +
-              platform::format_number(f.frame_counter / (now - f.benchmark_start)));
-    }
-  }
-
+  if (app.frame.interaction_mode == core::kBenchmarkMode) app.frame.frame_counter += 1.0;
   // Auto-select: a panel that has the focus always shows a selection.
   MenuState& st = menus.state;
   if (st.active_panel != -1 && st.selected_entry == -1) {
@@ -138,11 +122,30 @@ void draw_menus(core::App& app) {
       st.active_panel = -1;
     }
   }
+}
+
+void draw_menus(const core::App& app) {
+  platform::Screen& s = app.screen;
+  const Menus& menus = app.menus;
+
+  s.set_colours(app.colour(Colour::kLightGreen), app.colour(Colour::kBlack));
+  s.locate(1, 3);
+  s.print("current file: " + app.current_name.substr(0, kShownNameLength));
+
+  const core::FrameState& f = app.frame;
+  if (f.interaction_mode == core::kBenchmarkMode) {
+    const double now = s.timer();
+    if (now > f.benchmark_start) {
+      s.locate(3, 3);
+      s.print("FPS (R-click to end) " +
+              platform::format_number(f.frame_counter / (now - f.benchmark_start)));
+    }
+  }
 
   for (int i = 0; i < menus.count(); ++i) draw_entry(app, i);
 }
 
-void draw_status_line(core::App& app) {
+void draw_status_line(const core::App& app) {
   platform::Screen& s = app.screen;
   s.set_colours(app.colour(Colour::kLightGreen), app.colour(Colour::kBlack));
   const Status m = app.menus.state.status_message;

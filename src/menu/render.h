@@ -15,8 +15,12 @@ inline int value_field_column(const OpenEntry& e) {
   return e.column + e.width - kValueFieldWidth;
 }
 
-void draw_menus(core::App& app);
-void draw_status_line(core::App& app);
+// The step of a present that comes before drawing the menus: counts the frame in benchmark
+// mode and gives a focused panel with no selection its first entry (or takes the focus away
+// when the panel is gone).
+void prepare_menus(core::App& app);
+void draw_menus(const core::App& app);
+void draw_status_line(const core::App& app);
 
 // A slot value as the value field shows it (at most 7 characters, or "big num").
 std::string format_value(float value);
