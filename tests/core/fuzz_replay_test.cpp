@@ -4,11 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#define VELDRAN_FUZZ_ENTRY_ONLY
-#include "../../fuzz/fuzz_app.cpp"
-#include "../../fuzz/fuzz_number_entry.cpp"
-#include "../../fuzz/fuzz_prompt.cpp"
-#include "../../fuzz/fuzz_settings.cpp"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 

@@ -2,11 +2,8 @@
 // through the same entries the fuzzers call (so the sanitizer build covers them).
 #include <gtest/gtest.h>
 
+#include "fuzz/fuzz_support.h"
 #include "support/fuzz_replay.h"
-
-#define VELDRAN_FUZZ_ENTRY_ONLY
-#include "../../fuzz/fuzz_bmp_roundtrip.cpp"
-#include "../../fuzz/fuzz_loader.cpp"
 
 namespace formats_test {
 namespace {
