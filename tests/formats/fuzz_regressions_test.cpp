@@ -8,16 +8,14 @@
 namespace formats_test {
 namespace {
 
-using support::replay_fuzz_folder;
+using support::replay_fuzz_inputs;
 
 TEST(FuzzRegressions, LoaderInputs) {
-  EXPECT_GT(replay_fuzz_folder("corpus/fuzz_loader", fuzz::loader_input), 0);
-  replay_fuzz_folder("regressions/fuzz_loader", fuzz::loader_input);
+  replay_fuzz_inputs("fuzz_loader", fuzz::loader_input);
 }
 
 TEST(FuzzRegressions, BmpRoundTripInputs) {
-  EXPECT_GT(replay_fuzz_folder("corpus/fuzz_bmp_roundtrip", fuzz::bmp_roundtrip_input), 0);
-  replay_fuzz_folder("regressions/fuzz_bmp_roundtrip", fuzz::bmp_roundtrip_input);
+  replay_fuzz_inputs("fuzz_bmp_roundtrip", fuzz::bmp_roundtrip_input);
 }
 
 }  // namespace
