@@ -37,7 +37,7 @@ Shared& shared() {
     x.small_bmp = std::string(VELDRAN_SHARED_DIR) + "/bench/p1_1152x864.bmp";
     x.large_bmp = x.folder + "/large.bmp";
     if (formats::load_picture(x.small_bmp, x.store, *x.decoder, x.buffer).message !=
-        menu::Message::kFileLoaded) {
+        platform::Status::kFileLoaded) {
       std::abort();
     }
     const img::Plane p = x.store.working();
@@ -45,7 +45,7 @@ Shared& shared() {
       for (std::int32_t x0 = 0; x0 < 4000; ++x0) p.at(x0, y) = p.at(x0 % 1152, y % 864);
     }
     if (formats::save_bmp(x.large_bmp, 24, p, 4000, 3000, {}, 0, x.store.row_buffer()) !=
-        menu::Message::kFileSaved) {
+        platform::Status::kFileSaved) {
       std::abort();
     }
     return x;
@@ -67,7 +67,7 @@ void load(benchmark::State& state) {
   for (auto _ : state) {
     if (formats::load_picture(picture(static_cast<int>(state.range(0))), s.store, *s.decoder,
                               s.buffer)
-            .message != menu::Message::kFileLoaded) {
+            .message != platform::Status::kFileLoaded) {
       return state.SkipWithError("load failed");
     }
     bytes = 54 + std::int64_t{s.store.height} * ((s.store.width * 3 + 3) & ~3);
@@ -91,7 +91,7 @@ void save(benchmark::State& state) {
   const std::string out = s.folder + "/saved.bmp";
   for (auto _ : state) {
     if (formats::save_bmp(out, 24, s.store.working(), s.store.width, s.store.height, {}, 0,
-                          s.store.row_buffer()) != menu::Message::kFileSaved) {
+                          s.store.row_buffer()) != platform::Status::kFileSaved) {
       return state.SkipWithError("save failed");
     }
   }

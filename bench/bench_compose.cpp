@@ -71,7 +71,7 @@ void BM_Resize640x480To1600x1200(benchmark::State& state) {
   for (auto _ : state) {
     store.width = 640;
     store.height = 480;
-    if (img::resize_picture(store, 1600, 1200, workspace) != menu::Message::kNone) std::abort();
+    if (img::resize_picture(store, 1600, 1200, workspace) != platform::Status::kNone) std::abort();
     benchmark::DoNotOptimize(store.working().px);
     benchmark::ClobberMemory();
   }

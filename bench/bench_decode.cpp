@@ -78,7 +78,7 @@ void veldran(benchmark::State& state, const std::string& name) {
   if (bytes.empty()) return state.SkipWithError("picture missing");
   for (auto _ : state) {
     const formats::LoadResult r = formats::load_picture_bytes(bytes, s.store, *s.decoder);
-    if (r.message != menu::Message::kFileLoaded) return state.SkipWithError("decode failed");
+    if (r.message != platform::Status::kFileLoaded) return state.SkipWithError("decode failed");
     benchmark::DoNotOptimize(s.store.working().px[0]);
   }
   set_rate(state, std::int64_t{s.store.width} * s.store.height);

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "app/main_loop.h"
 #include "bench_support.h"
 #include "core/app.h"
-#include "core/main_loop.h"
 #include "core/operations.h"
 #include "core/startup.h"
 #include "menu/render.h"
@@ -54,7 +54,7 @@ struct Rig {
   // One benchmark pass: present what the last pass asked for, then reload.
   void pass() {
     app->frame.interaction_mode = core::kBenchmarkMode;
-    core::run_pass(*app);
+    veldran::run_pass(*app);
   }
 };
 

@@ -21,13 +21,13 @@
 #include <utility>
 #include <vector>
 
+#include "app/main_loop.h"
 #include "core/app.h"
 #include "core/display.h"
-#include "core/main_loop.h"
+#include "core/menu_state.h"
+#include "core/menu_table.h"
 #include "core/startup.h"
 #include "fuzz_support.h"
-#include "menu/menu.h"
-#include "menu/menu_table.h"
 #include "platform/keys.h"
 #include "platform/scripted_screen.h"
 
@@ -263,15 +263,15 @@ inline int build_script(ByteReader& in, platform::ScriptedScreen& screen, int wi
 // The open-entry list as the menus keep it: the menu bar first, then each open drop-down
 // whole, in item order, one entry a row down one column, every entry on the text grid.
 inline bool menus_in_order(const core::App& app, std::string& fault) {
-  const menu::Menus& m = app.menus;
+  const core::Menus& m = app.menus;
   const core::ScreenRecord& r = app.screen_record;
-  int panels_seen[menu::kPanelCount] = {};
+  int panels_seen[core::kPanelCount] = {};
   for (int i = 0; i < m.count(); ++i) {
-    const menu::OpenEntry& e = m.entry(i);
-    const menu::Panel& p = menu::panel(e.panel);
+    const core::OpenEntry& e = m.entry(i);
+    const core::Panel& p = core::panel(e.panel);
     const bool first = i == 0 || m.entry(i - 1).panel != e.panel;
     if (first && panels_seen[e.panel]++ != 0) fault = "a panel open twice or split";
-    const menu::OpenEntry& head = first ? e : m.entry(i - 1);
+    const core::OpenEntry& head = first ? e : m.entry(i - 1);
     const auto k = static_cast<std::size_t>(e.item - p.items.data());
     if (k >= p.items.size()) fault = "an entry not of its panel";
     if (!first && e.panel != 0 &&
@@ -334,7 +334,7 @@ class DragCheck {
   Place place_of(int p) const {
     Place place;
     for (int i = 0; i < app_.menus.count(); ++i) {
-      const menu::OpenEntry& e = app_.menus.entry(i);
+      const core::OpenEntry& e = app_.menus.entry(i);
       if (e.panel != p) continue;
       if (place.width == 0) place = {e.column, e.row, e.row, e.width};
       place.last_row = e.row;
@@ -364,14 +364,14 @@ inline bool run_to_the_end(core::App& app, int steps) {
   DragCheck drag(app);
   for (;;) {
     drag.before_pass();
-    if (core::run_pass(app) == core::PassEnd::kQuit) break;
+    if (veldran::run_pass(app) == menu::PassEnd::kQuit) break;
     std::string fault;
     if (!drag.after_pass(fault) || !menus_in_order(app, fault)) {
       std::fprintf(stderr, "after pass %d: %s\n", passes, fault.c_str());
       return false;
     }
     if (trace) {
-      const menu::OpenEntry& last = app.menus.entry(app.menus.count() - 1);
+      const core::OpenEntry& last = app.menus.entry(app.menus.count() - 1);
       std::fprintf(
           stderr, "pass %d: key %s, message %d, %s %d x %d, panel %d, last entry at %d,%d\n",
           passes, app.keystroke.c_str(), static_cast<int>(app.status()), app.current_name.c_str(),

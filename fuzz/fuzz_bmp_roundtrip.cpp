@@ -49,7 +49,7 @@ bool bmp_roundtrip_input(const std::uint8_t* data, std::size_t size) {
   static const std::string path =
       "/tmp/veldran-fuzz-roundtrip-" + std::to_string(::getpid()) + ".bmp";
   if (formats::save_bmp(path, depth, plane, width, height, keys, pal_size, source.row_buffer()) !=
-      menu::Message::kFileSaved) {
+      platform::Status::kFileSaved) {
     return false;
   }
   img::ImageStore& back = *stores[1];
@@ -59,7 +59,7 @@ bool bmp_roundtrip_input(const std::uint8_t* data, std::size_t size) {
   std::remove(path.c_str());
   const std::int64_t stride = formats::bmp_stride(depth, width);
   const std::size_t expected_size = 54 + (depth == 8 ? 1024 : 0) + stride * height;
-  if (r.message != menu::Message::kFileLoaded || back.width != width || back.height != height ||
+  if (r.message != platform::Status::kFileLoaded || back.width != width || back.height != height ||
       buffer.size() < expected_size) {
     return false;
   }

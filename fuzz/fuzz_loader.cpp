@@ -27,10 +27,10 @@ bool loader_input(const std::uint8_t* data, std::size_t size) {
     const formats::LoadResult r =
         formats::load_picture_bytes(std::span(data, size), *store, *decoder);
     switch (r.message) {
-      case menu::Message::kUnrecognizedFile:
-      case menu::Message::kJpegDecodeError:
-      case menu::Message::kSizeTooLarge:
-      case menu::Message::kFileLoaded:
+      case platform::Status::kUnrecognizedFile:
+      case platform::Status::kJpegDecodeError:
+      case platform::Status::kSizeTooLarge:
+      case platform::Status::kFileLoaded:
         break;
       default:
         return false;

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "app/main_loop.h"
 #include "core/app.h"
-#include "core/main_loop.h"
 #include "core/startup.h"
 #include "fuzz_support.h"
 #include "menu/typed_number.h"
@@ -74,7 +74,7 @@ bool number_entry_input(const ScratchSettings& settings, const std::uint8_t* dat
   std::string error;
   std::vector<std::string> warnings;
   if (!core::start_up(app, settings.path(), "", error, warnings)) return false;
-  const menu::Menus defaults;
+  const core::Menus defaults;
   screen.hold({platform::scan::kAlt}).hold({}).keys(chain.hotkeys);
 
   // The expected values, worked out alongside the script.
@@ -86,7 +86,7 @@ bool number_entry_input(const ScratchSettings& settings, const std::uint8_t* dat
   auto store = [&] {
     const int slot = chain.slots[at];
     const float v = typed.value();
-    expected[at] = menu::Menus::is_real_slot(slot) ? v : static_cast<float>(menu::typed_integer(v));
+    expected[at] = core::Menus::is_real_slot(slot) ? v : static_cast<float>(menu::typed_integer(v));
   };
   for (std::size_t i = 1; i < size && running; ++i) {
     const std::uint8_t b = data[i];
@@ -119,7 +119,7 @@ bool number_entry_input(const ScratchSettings& settings, const std::uint8_t* dat
   }
   // A script that runs out reads as the close request: the value being typed is dropped.
   int passes = 0;
-  while (core::run_pass(app) != core::PassEnd::kQuit) {
+  while (veldran::run_pass(app) != menu::PassEnd::kQuit) {
     if (++passes > static_cast<int>(size) * 2 + 64) return false;
   }
   for (std::size_t k = 0; k < chain.slots.size(); ++k) {

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "app/main_loop.h"
 #include "core/app.h"
-#include "core/main_loop.h"
 #include "core/startup.h"
 #include "platform/sdl_backend.h"
 
@@ -21,5 +21,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "veldran: %s\n", error.c_str());
     return 1;
   }
-  return core::run_main_loop(app);
+  return veldran::run_main_loop(app);
 }

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "core/menu_state.h"
 #include "core/settings.h"
 #include "image/image_store.h"
 #include "image/plane.h"
 #include "image/view.h"
-#include "menu/menu.h"
 #include "platform/screen.h"
 
 namespace core {
@@ -66,7 +66,7 @@ struct App {
   MouseState mouse;
   img::ViewState view;
   float previous_scaling = 1.0f, previous_aspect = 1.0f;
-  menu::Menus menus;
+  Menus menus;
   std::string keystroke;
   std::string current_name = "default.bmp";
   std::string requested_name;
@@ -75,8 +75,8 @@ struct App {
 
   img::Plane back_plane() { return {back_buffer.data(), screen_record.width}; }
   bool option(int bit) const { return menus.option(bit); }
-  void set_status(menu::Message m) { menus.state.status_message = m; }
-  menu::Message status() const { return menus.state.status_message; }
+  void set_status(platform::Status m) { menus.state.status_message = m; }
+  platform::Status status() const { return menus.state.status_message; }
 };
 
 }  // namespace core

@@ -95,7 +95,7 @@ bool previous_file(App& app) {
     // The folder is listed afresh for every step, as it may change under us.
     app.requested_name = name_at(folder_listing(), position);
     load_requested_picture(app);
-    if (app.status() != menu::Message::kUnrecognizedFile) return true;
+    if (app.status() != platform::Status::kUnrecognizedFile) return true;
   }
   return false;
 }
@@ -107,7 +107,7 @@ bool next_file(App& app) {
     app.requested_name = name_at(folder_listing(), position);
     if (app.requested_name.empty()) return false;
     load_requested_picture(app);
-    if (app.status() != menu::Message::kUnrecognizedFile) return true;
+    if (app.status() != platform::Status::kUnrecognizedFile) return true;
   }
 }
 

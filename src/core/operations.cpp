@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/menu_table.h"
 #include "formats/bmp_writer.h"
 #include "formats/loader.h"
 #include "image/colour_settings.h"
@@ -15,7 +16,6 @@
 #include "image/present.h"
 #include "image/resize.h"
 #include "image/view.h"
-#include "menu/menu_table.h"
 #include "platform/keys.h"
 
 namespace core {
@@ -44,7 +44,6 @@ bool prepare_engines(App& app, std::string& error) {
 namespace {
 
 img::ColourSettings colour_settings(const App& app) {
-  using namespace menu;
   const Menus& m = app.menus;
   img::ColourSettings s;
   s.adjust_color = m.option(option::kAdjustColor);
@@ -88,17 +87,17 @@ void load_requested_picture(App& app) {
 void run_pipeline(App& app) {
   const std::int32_t palette_count =
       img::run_pipeline(app.store, colour_settings(app), app.engines->palette);
-  if (palette_count >= 0) app.menus.integer(menu::slot::kPalCount) = palette_count;
+  if (palette_count >= 0) app.menus.integer(slot::kPalCount) = palette_count;
 }
 
 void update_view(App& app) {
   const bool fit_first =
-      app.option(menu::option::kAutomatic) && app.status() == menu::Message::kFileLoaded;
+      app.option(core::option::kAutomatic) && app.status() == platform::Status::kFileLoaded;
   img::view_update(app.view, app.frame.redraw_request, fit_first, shown_plane(app), app.store.width,
                    app.store.height, app.back_plane(), app.screen_record.width,
                    app.screen_record.height, app.engines->compose);
-  app.menus.integer(menu::slot::kHOffset) = app.view.h_offset;
-  app.menus.integer(menu::slot::kVOffset) = app.view.v_offset;
+  app.menus.integer(slot::kHOffset) = app.view.h_offset;
+  app.menus.integer(slot::kVOffset) = app.view.v_offset;
 }
 
 void present_back_buffer(App& app) {
@@ -109,8 +108,7 @@ void present_back_buffer(App& app) {
 void save_picture(App& app, int depth) {
   app.set_status(formats::save_bmp(app.current_name, depth, shown_plane(app), app.store.width,
                                    app.store.height, app.engines->palette.keys(),
-                                   app.menus.integer(menu::slot::kPalSize),
-                                   app.store.row_buffer()));
+                                   app.menus.integer(slot::kPalSize), app.store.row_buffer()));
 }
 
 void fit_to_screen(App& app) {
@@ -136,10 +134,10 @@ void flip_y(App& app) {
 }
 
 void resize_picture(App& app) {
-  const menu::Message m =
-      img::resize_picture(app.store, app.menus.integer(menu::slot::kNewX),
-                          app.menus.integer(menu::slot::kNewY), app.engines->compose);
-  if (m != menu::Message::kNone) {
+  const platform::Status m =
+      img::resize_picture(app.store, app.menus.integer(slot::kNewX), app.menus.integer(slot::kNewY),
+                          app.engines->compose);
+  if (m != platform::Status::kNone) {
     app.set_status(m);
     return;
   }
@@ -156,7 +154,7 @@ bool view_key(App& app, int scan_code) {
 }
 
 void mouse_view(App& app) {
-  if (app.option(menu::option::kLockView)) return;
+  if (app.option(core::option::kLockView)) return;
   const MouseState& m = app.mouse;
   const int redraw =
       img::mouse_view(app.view, m.buttons, m.x - m.drag_origin_x, m.y - m.drag_origin_y,

@@ -48,7 +48,7 @@ void filename_box(App& app, std::string_view title) {
 void open_prompt(App& app) {
   filename_box(app, kOpenTitle);
   if (app.requested_name.empty()) {
-    app.set_status(menu::Message::kCanceled);
+    app.set_status(platform::Status::kCanceled);
     return;
   }
   load_requested_picture(app);
@@ -57,7 +57,7 @@ void open_prompt(App& app) {
 void save_prompt(App& app, int depth) {
   filename_box(app, kSaveTitle);
   if (app.requested_name.empty()) {
-    app.set_status(menu::Message::kCanceled);
+    app.set_status(platform::Status::kCanceled);
     return;
   }
   // The answer becomes the current name even when the save then fails.

@@ -65,7 +65,7 @@ void convert_24(const std::uint8_t* src, img::Pixel* out, std::int32_t width) {
 LoadResult read_bmp(std::span<const std::uint8_t> file, img::ImageStore& store) {
   const auto width = static_cast<std::int32_t>(field(file, 18, 4));
   const auto height = static_cast<std::int32_t>(field(file, 22, 4));
-  if (width > store.maxh || height > store.maxv) return {menu::Message::kSizeTooLarge, false};
+  if (width > store.maxh || height > store.maxv) return {platform::Status::kSizeTooLarge, false};
   store.width = width;
   store.height = height;
 
@@ -81,7 +81,7 @@ LoadResult read_bmp(std::span<const std::uint8_t> file, img::ImageStore& store) 
     }
     pixel_start += kPaletteBytes;
   }
-  if (width < 1 || height < 1) return {menu::Message::kFileLoaded, true};
+  if (width < 1 || height < 1) return {platform::Status::kFileLoaded, true};
 
   const std::size_t row_bytes = static_cast<std::size_t>(width) * bytes_per_pixel;
   const std::size_t stride = (row_bytes + 3) & ~std::size_t{3};
@@ -112,7 +112,7 @@ LoadResult read_bmp(std::span<const std::uint8_t> file, img::ImageStore& store) 
     // Pixels the file does not hold (wholly) are black.
     std::fill(out + whole_pixels, out + width, img::Pixel{0});
   }
-  return {menu::Message::kFileLoaded, true};
+  return {platform::Status::kFileLoaded, true};
 }
 
 }  // namespace formats

@@ -139,14 +139,14 @@ void encode_bmp_row(int depth, const img::Pixel* row, std::int32_t width,
   // (At 24 bits the padding is written after the pixels, so it is zero as well.)
 }
 
-menu::Message save_bmp(const std::string& path, int depth, img::ConstPlane source,
-                       std::int32_t width, std::int32_t height,
-                       std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
-                       std::uint8_t* row_buffer, const BeforeReplace& before_replace) {
-  if (depth != 24 && depth != 16 && depth != 8) return menu::Message::kFileNotSaved;
+platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane source,
+                          std::int32_t width, std::int32_t height,
+                          std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
+                          std::uint8_t* row_buffer, const BeforeReplace& before_replace) {
+  if (depth != 24 && depth != 16 && depth != 8) return platform::Status::kFileNotSaved;
   std::string temp_path;
   const int fd = create_temporary(path, temp_path);
-  if (fd < 0) return menu::Message::kFileNotSaved;
+  if (fd < 0) return platform::Status::kFileNotSaved;
 
   std::uint8_t header[54 + 1024];
   encode_bmp_header(depth, width, height, header);
@@ -186,9 +186,9 @@ menu::Message save_bmp(const std::string& path, int depth, img::ConstPlane sourc
   if (ok && ::rename(temp_path.c_str(), path.c_str()) != 0) ok = false;
   if (!ok) {
     ::unlink(temp_path.c_str());
-    return menu::Message::kFileNotSaved;
+    return platform::Status::kFileNotSaved;
   }
-  return menu::Message::kFileSaved;
+  return platform::Status::kFileSaved;
 }
 
 }  // namespace formats

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "image/plane.h"
-#include "menu/messages.h"
+#include "platform/status.h"
 
 namespace formats {
 
@@ -48,10 +48,10 @@ using BeforeReplace = std::function<void(const std::string& temp_path)>;
 // atomically (temporary file in the same folder, then rename). Returns kFileSaved, or
 // kFileNotSaved when the file cannot be created, written, closed or renamed; the old file
 // is then left as it was and no temporary file remains.
-menu::Message save_bmp(const std::string& path, int depth, img::ConstPlane source,
-                       std::int32_t width, std::int32_t height,
-                       std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
-                       std::uint8_t* row_buffer /* at least maxh*3+3 bytes */,
-                       const BeforeReplace& before_replace = {});
+platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane source,
+                          std::int32_t width, std::int32_t height,
+                          std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
+                          std::uint8_t* row_buffer /* at least maxh*3+3 bytes */,
+                          const BeforeReplace& before_replace = {});
 
 }  // namespace formats

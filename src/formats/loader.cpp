@@ -94,7 +94,7 @@ LoadResult load_picture(const std::string& path, img::ImageStore& store, JpegDec
   // Only picture files are read whole: browsing over a large file of another kind costs
   // two bytes.
   const std::int64_t size = read_file(path, file_buffer, true);
-  if (size < 0) return {menu::Message::kUnrecognizedFile, false};
+  if (size < 0) return {platform::Status::kUnrecognizedFile, false};
   return load_picture_bytes({file_buffer.data(), static_cast<std::size_t>(size)}, store, jpeg);
 }
 
@@ -104,7 +104,7 @@ LoadResult load_picture_bytes(std::span<const std::uint8_t> bytes, img::ImageSto
   if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) {
     return jpeg.decode(bytes, store);
   }
-  return {menu::Message::kUnrecognizedFile, false};
+  return {platform::Status::kUnrecognizedFile, false};
 }
 
 }  // namespace formats

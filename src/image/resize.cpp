@@ -4,9 +4,9 @@
 
 namespace img {
 
-menu::Message resize_picture(ImageStore& store, std::int32_t new_w, std::int32_t new_h,
-                             ComposeWorkspace& workspace) {
-  if (new_w > store.maxh || new_h > store.maxv) return menu::Message::kSizeTooLarge;
+platform::Status resize_picture(ImageStore& store, std::int32_t new_w, std::int32_t new_h,
+                                ComposeWorkspace& workspace) {
+  if (new_w > store.maxh || new_h > store.maxv) return platform::Status::kSizeTooLarge;
   // The processed image is the resampler's source; only blue, green and red are copied.
   const Plane working = store.working();
   const Plane processed = store.processed();
@@ -20,7 +20,7 @@ menu::Message resize_picture(ImageStore& store, std::int32_t new_w, std::int32_t
   compose(processed, w, h, new_w, new_h, 0, new_w - 1, 0, new_h - 1, working, 0, 0, workspace);
   store.width = new_w;
   store.height = new_h;
-  return menu::Message::kNone;
+  return platform::Status::kNone;
 }
 
 }  // namespace img

@@ -5,7 +5,7 @@
 
 #include "image/compose.h"
 #include "image/image_store.h"
-#include "menu/messages.h"
+#include "platform/status.h"
 
 namespace img {
 
@@ -14,7 +14,7 @@ namespace img {
 // processed image to be rebuilt). A size beyond the store's columns or rows gives
 // kSizeTooLarge and changes nothing. A size below 2 resamples nothing: only the picture's
 // size changes, and below 1 the picture is empty.
-menu::Message resize_picture(ImageStore& store, std::int32_t new_w, std::int32_t new_h,
-                             ComposeWorkspace& workspace);
+platform::Status resize_picture(ImageStore& store, std::int32_t new_w, std::int32_t new_h,
+                                ComposeWorkspace& workspace);
 
 }  // namespace img

@@ -38,7 +38,7 @@ Activation run_command(core::App& app, Command command, int panel) {
       return redrawn(app);
     case Command::kSaveAs8:
       if (!app.option(option::kUsePalette)) {
-        app.set_status(Message::kNotPalettized);
+        app.set_status(Status::kNotPalettized);
       } else {
         core::save_prompt(app, 8);
       }
@@ -65,7 +65,7 @@ Activation run_command(core::App& app, Command command, int panel) {
       if (panel != kResizePanel) return redrawn(app);
       core::resize_picture(app);
       // A refused resize changed nothing: show its message with the menus.
-      if (app.status() == Message::kSizeTooLarge) return redrawn(app);
+      if (app.status() == Status::kSizeTooLarge) return redrawn(app);
       return pass_ended_with_reprocess(app);
     case Command::kFitToScreen:
       core::fit_to_screen(app);

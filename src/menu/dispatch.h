@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/app.h"
+#include "menu/model.h"
 
 namespace menu {
 

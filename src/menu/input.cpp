@@ -235,22 +235,22 @@ void alt_check(core::App& app) {
   st.alt_was_down = held ? 1 : 0;
 }
 
-core::PassEnd input_pass(core::App& app) {
+PassEnd input_pass(core::App& app) {
   switch (input_steps(app)) {
     case Next::kQuit:
-      return core::PassEnd::kQuit;
+      return PassEnd::kQuit;
     case Next::kNextPass:
-      return core::PassEnd::kNextPass;
+      return PassEnd::kNextPass;
     case Next::kMouseView:
       if (app.menus.state.menu_click_held == 0 && !app.option(option::kLockView)) {
         core::mouse_view(app);
       }
-      return core::PassEnd::kEndOfPass;
+      return PassEnd::kEndOfPass;
     case Next::kGoOn:
     case Next::kEndOfPass:
       break;
   }
-  return core::PassEnd::kEndOfPass;
+  return PassEnd::kEndOfPass;
 }
 
 }  // namespace menu

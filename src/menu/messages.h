@@ -1,52 +1,44 @@
-// The message table: every success and failure reaches the user as one of these.
+// The status line's texts: one for each status code, 25 characters wide.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
 
+#include "platform/status.h"
+
 namespace menu {
 
-enum class Message : std::uint8_t {
-  kNone = 0,
-  kCanceled = 1,
-  kUnrecognizedFile = 2,
-  kSizeTooLarge = 3,
-  kJpegDecodeError = 4,
-  kFileSaved = 5,
-  kFileLoaded = 6,
-  kNotPalettized = 7,
-  kFileNotSaved = 8,
-};
+using platform::Status;
 
 constexpr int kMessageWidth = 25;
 
 // The message's text, blank-padded to 25 characters.
-constexpr std::string_view message_text(Message m) {
+constexpr std::string_view message_text(Status m) {
   switch (m) {
-    case Message::kNone:
+    case Status::kNone:
       return "                         ";
-    case Message::kCanceled:
+    case Status::kCanceled:
       return "Canceled.                ";
-    case Message::kUnrecognizedFile:
+    case Status::kUnrecognizedFile:
       return "Error: unrecognized file ";
-    case Message::kSizeTooLarge:
+    case Status::kSizeTooLarge:
       return "Error: size is too large ";
-    case Message::kJpegDecodeError:
+    case Status::kJpegDecodeError:
       return "Error: JPEG decode error ";
-    case Message::kFileSaved:
+    case Status::kFileSaved:
       return "File saved.              ";
-    case Message::kFileLoaded:
+    case Status::kFileLoaded:
       return "File loaded.             ";
-    case Message::kNotPalettized:
+    case Status::kNotPalettized:
       return "Error: not palettized    ";
-    case Message::kFileNotSaved:
+    case Status::kFileNotSaved:
       return "Error: file not saved    ";
   }
   return "                         ";
 }
 
 // The text without its padding, for command-line tools.
-constexpr std::string_view message_trimmed(Message m) {
+constexpr std::string_view message_trimmed(Status m) {
   std::string_view s = message_text(m);
   while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
   return s;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/main_loop.h"
+#include "core/mouse.h"
 #include "menu/render.h"
 #include "menu/typed_number.h"
 #include "platform/keys.h"

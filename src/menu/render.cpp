@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "menu/messages.h"
 #include "platform/screen.h"
 
 namespace menu {
@@ -147,8 +148,8 @@ void draw_menus(core::App& app) {
 void draw_status_line(core::App& app) {
   platform::Screen& s = app.screen;
   s.set_colours(app.interface_colours[kLightGreen], app.interface_colours[kBlack]);
-  const Message m = app.menus.state.status_message;
-  if (m == Message::kNone) return;
+  const Status m = app.menus.state.status_message;
+  if (m == Status::kNone) return;
   s.locate(kStatusRow, 1);
   s.print(message_text(m));
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/app.h"
+#include "menu/model.h"
 
 namespace menu {
 

@@ -40,16 +40,16 @@ TEST(Browse, ListingHasBmpThenJpgNamesInAnyLetterCase) {
 }
 
 struct Step {
-  int key;                // 3 for F3, 4 for F4
-  bool loaded;            // what the step returns
-  const char* current;    // the current name afterwards
-  menu::Message message;  // the status afterwards
+  int key;                   // 3 for F3, 4 for F4
+  bool loaded;               // what the step returns
+  const char* current;       // the current name afterwards
+  platform::Status message;  // the status afterwards
 };
 
 void walk(Harness& h, const std::string& start, const std::vector<Step>& steps) {
   h.app.current_name = start;
   for (const Step& s : steps) {
-    h.app.set_status(menu::Message::kNone);
+    h.app.set_status(platform::Status::kNone);
     const bool loaded = s.key == 3 ? core::previous_file(h.app) : core::next_file(h.app);
     EXPECT_EQ(loaded, s.loaded) << "F" << s.key << " to " << s.current;
     EXPECT_EQ(h.app.current_name, s.current);
@@ -63,7 +63,7 @@ TEST(Browse, StepsThroughTheFolderWithoutWrapping) {
   h.dir.write("a.bmp", bmp(1));
   h.dir.write("b.bmp", bmp(2));
   h.dir.write("c.jpg", bmp(3));  // a BMP named .jpg is listed there and loads by content
-  using M = menu::Message;
+  using M = platform::Status;
   walk(h, "b.bmp",
        {{3, true, "a.bmp", M::kFileLoaded},
         {3, false, "a.bmp", M::kNone},
@@ -81,7 +81,7 @@ TEST(Browse, UnrecognisedFilesAreSteppedOver) {
   h.dir.write("x.bmp", "not a picture");
   h.dir.write("c.bmp", bmp(3));
   h.dir.write("y.jpg", "");
-  using M = menu::Message;
+  using M = platform::Status;
   walk(h, "a.bmp",
        {{4, true, "c.bmp", M::kFileLoaded},
         // Only unrecognised names remain: the last one's message stays, nothing is loaded.
@@ -94,7 +94,7 @@ TEST(Browse, NameNotInTheListing) {
   ASSERT_TRUE(h.start());
   h.dir.write("a.bmp", bmp(1));
   h.dir.write("b.bmp", bmp(2));
-  using M = menu::Message;
+  using M = platform::Status;
   // "default.bmp" does not exist: F4 does nothing, F3 loads the last name.
   walk(h, "default.bmp", {{4, false, "default.bmp", M::kNone}, {3, true, "b.bmp", M::kFileLoaded}});
   // A single picture that is the current one.
@@ -110,7 +110,7 @@ TEST(Browse, OtherLoadFailuresEndTheStepping) {
   h.dir.write("a.bmp", bmp(1));
   h.dir.write("b.bmp", bmp(5));  // wider than the store
   h.dir.write("c.bmp", bmp(2));
-  walk(h, "a.bmp", {{4, true, "a.bmp", menu::Message::kSizeTooLarge}});
+  walk(h, "a.bmp", {{4, true, "a.bmp", platform::Status::kSizeTooLarge}});
 }
 
 }  // namespace

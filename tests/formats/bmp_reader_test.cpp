@@ -8,7 +8,7 @@
 namespace formats_test {
 namespace {
 
-using menu::Message;
+using platform::Status;
 
 struct Loaded {
   formats::LoadResult result;
@@ -86,7 +86,7 @@ TEST(BmpReader, RowsStridesAndPixelEncodings) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const Loaded l = load(c.file);
-    EXPECT_EQ(l.result.message, Message::kFileLoaded);
+    EXPECT_EQ(l.result.message, Status::kFileLoaded);
     EXPECT_TRUE(l.result.name_taken);
     ASSERT_EQ(l.store->width, c.width);
     ASSERT_EQ(l.store->height, c.height);
@@ -104,24 +104,24 @@ TEST(BmpReader, IdentificationAndSizeChecks) {
   struct Case {
     const char* name;
     Bytes file;
-    Message message;
+    Status message;
     bool name_taken;
     std::int32_t width, height;  // the store's size afterwards (it starts at 3 x 4)
   };
   const Bytes one_row(16 * 3, 0);
   const Case cases[] = {
-      {"MB", {'M', 'B', 0, 0}, Message::kUnrecognizedFile, false, 3, 4},
-      {"BA", {'B', 'A', 0, 0}, Message::kUnrecognizedFile, false, 3, 4},
-      {"one byte", {'B'}, Message::kUnrecognizedFile, false, 3, 4},
-      {"empty", {}, Message::kUnrecognizedFile, false, 3, 4},
-      {"JPEG signature, then junk", {0xFF, 0xD8, 'B', 'M'}, Message::kJpegDecodeError, false, 3, 4},
-      {"width = maxh", bmp_file(16, 1, 24, one_row), Message::kFileLoaded, true, 16, 1},
-      {"width = maxh + 1", bmp_file(17, 1, 24, one_row), Message::kSizeTooLarge, false, 3, 4},
-      {"height = maxv", bmp_file(1, 16, 24, one_row), Message::kFileLoaded, true, 1, 16},
-      {"height = maxv + 1", bmp_file(1, 17, 24, one_row), Message::kSizeTooLarge, false, 3, 4},
-      {"negative height", bmp_file(2, -2, 24, one_row), Message::kFileLoaded, true, 2, -2},
-      {"zero width", bmp_file(0, 5, 24, one_row), Message::kFileLoaded, true, 0, 5},
-      {"header cut short", {'B', 'M', 0, 0, 0}, Message::kFileLoaded, true, 0, 0},
+      {"MB", {'M', 'B', 0, 0}, Status::kUnrecognizedFile, false, 3, 4},
+      {"BA", {'B', 'A', 0, 0}, Status::kUnrecognizedFile, false, 3, 4},
+      {"one byte", {'B'}, Status::kUnrecognizedFile, false, 3, 4},
+      {"empty", {}, Status::kUnrecognizedFile, false, 3, 4},
+      {"JPEG signature, then junk", {0xFF, 0xD8, 'B', 'M'}, Status::kJpegDecodeError, false, 3, 4},
+      {"width = maxh", bmp_file(16, 1, 24, one_row), Status::kFileLoaded, true, 16, 1},
+      {"width = maxh + 1", bmp_file(17, 1, 24, one_row), Status::kSizeTooLarge, false, 3, 4},
+      {"height = maxv", bmp_file(1, 16, 24, one_row), Status::kFileLoaded, true, 1, 16},
+      {"height = maxv + 1", bmp_file(1, 17, 24, one_row), Status::kSizeTooLarge, false, 3, 4},
+      {"negative height", bmp_file(2, -2, 24, one_row), Status::kFileLoaded, true, 2, -2},
+      {"zero width", bmp_file(0, 5, 24, one_row), Status::kFileLoaded, true, 0, 5},
+      {"header cut short", {'B', 'M', 0, 0, 0}, Status::kFileLoaded, true, 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -135,7 +135,7 @@ TEST(BmpReader, IdentificationAndSizeChecks) {
     EXPECT_EQ(r.name_taken, c.name_taken);
     EXPECT_EQ(store.width, c.width);
     EXPECT_EQ(store.height, c.height);
-    if (c.message != Message::kFileLoaded || c.width < 1 || c.height < 1) {
+    if (c.message != Status::kFileLoaded || c.width < 1 || c.height < 1) {
       EXPECT_EQ(store.working().at(0, 0), 0x00ABCDEFu) << "no pixel may be written";
     }
   }
@@ -145,7 +145,7 @@ TEST(BmpReader, RowsMissingFromATruncatedFileAreBlack) {
   // 2 x 3 at 24 bits: stride 8; the file holds the bottom row and half of the middle one.
   const Bytes body = {1, 1, 1, 2, 2, 2, 0, 0, 3, 3, 3};
   const Loaded l = load(bmp_file(2, 3, 24, body));
-  EXPECT_EQ(l.result.message, Message::kFileLoaded);
+  EXPECT_EQ(l.result.message, Status::kFileLoaded);
   const img::Plane p = l.store->working();
   EXPECT_EQ(p.at(0, 2), 0x010101u);
   EXPECT_EQ(p.at(1, 2), 0x020202u);
@@ -174,16 +174,16 @@ TEST(Loader, FileThatCannotBeReadIsUnrecognised) {
   formats::JpegDecoder jpeg;
   std::vector<std::uint8_t> buffer;
   EXPECT_EQ(formats::load_picture(dir.file("missing.bmp"), store, jpeg, buffer).message,
-            Message::kUnrecognizedFile);
+            Status::kUnrecognizedFile);
   EXPECT_FALSE(std::filesystem::exists(dir.file("missing.bmp")));
   EXPECT_EQ(formats::load_picture(dir.path().string(), store, jpeg, buffer).message,
-            Message::kUnrecognizedFile);
+            Status::kUnrecognizedFile);
 
   // A real file through the same entry, with a buffer that is reused and never shrinks.
   write_bytes(dir.file("a.bmp"), bmp_file(1, 1, 24, {9, 8, 7, 0}));
   buffer.assign(1000, 0xEE);
   EXPECT_EQ(formats::load_picture(dir.file("a.bmp"), store, jpeg, buffer).message,
-            Message::kFileLoaded);
+            Status::kFileLoaded);
   EXPECT_EQ(store.working().at(0, 0), img::make_pixel(7, 8, 9));
   EXPECT_EQ(buffer.size(), 1000u);
 }

@@ -12,7 +12,7 @@
 namespace formats_test {
 namespace {
 
-using menu::Message;
+using platform::Status;
 
 struct Picture {
   img::ImageStore store;
@@ -27,8 +27,8 @@ struct Picture {
       }
     }
   }
-  Message save(const std::string& path, int depth, std::span<const std::uint32_t> keys = {},
-               std::int32_t pal_size = 0) {
+  Status save(const std::string& path, int depth, std::span<const std::uint32_t> keys = {},
+              std::int32_t pal_size = 0) {
     return formats::save_bmp(path, depth, store.working(), store.width, store.height, keys,
                              pal_size, store.row_buffer());
   }
@@ -37,7 +37,7 @@ struct Picture {
 TEST(BmpWriter, HeaderIsByteExact) {
   TempDir dir;
   Picture pic(1, 1, {img::make_pixel(30, 20, 10)});
-  ASSERT_EQ(pic.save(dir.file("a.bmp"), 24), Message::kFileSaved);
+  ASSERT_EQ(pic.save(dir.file("a.bmp"), 24), Status::kFileSaved);
   const Bytes expected = {'B',  'M',  58, 0, 0,    0,    0, 0, 0, 0, 54, 0, 0, 0,  // file header
                           40,   0,    0,  0, 1,    0,    0, 0, 1, 0, 0,  0, 1, 0,  // w, h, planes
                           24,   0,    0,  0, 0,    0,    4, 0, 0, 0,               // bits, size
@@ -67,7 +67,7 @@ TEST(BmpWriter, SizesStridesAndDepthFields) {
     pic.store.width = c.w;
     pic.store.height = c.h;
     const std::vector<std::uint32_t> keys(256, 0);
-    ASSERT_EQ(pic.save(dir.file("a.bmp"), c.depth, keys, 16), Message::kFileSaved);
+    ASSERT_EQ(pic.save(dir.file("a.bmp"), c.depth, keys, 16), Status::kFileSaved);
     const Bytes b = read_bytes(dir.file("a.bmp"));
     ASSERT_EQ(b.size(), c.file_size);
     EXPECT_EQ(get_le(b, 2, 4), c.file_size);
@@ -81,7 +81,7 @@ TEST(BmpWriter, SixteenBitsRoundTripThroughTheReader) {
   TempDir dir;
   Picture pic(
       3, 1, {img::make_pixel(255, 255, 255), img::make_pixel(8, 7, 255), img::make_pixel(0, 0, 0)});
-  ASSERT_EQ(pic.save(dir.file("w.bmp"), 16), Message::kFileSaved);
+  ASSERT_EQ(pic.save(dir.file("w.bmp"), 16), Status::kFileSaved);
   const Bytes b = read_bytes(dir.file("w.bmp"));
   ASSERT_EQ(b.size(), 54u + 8u);  // stride 8 for 3 pixels
   EXPECT_EQ(get_le(b, 54, 2), 0x7FFFu);
@@ -92,7 +92,7 @@ TEST(BmpWriter, SixteenBitsRoundTripThroughTheReader) {
   formats::JpegDecoder jpeg;
   std::vector<std::uint8_t> buffer;
   ASSERT_EQ(formats::load_picture(dir.file("w.bmp"), back, jpeg, buffer).message,
-            Message::kFileLoaded);
+            Status::kFileLoaded);
   EXPECT_EQ(back.working().at(0, 0), img::make_pixel(248, 248, 248));
   EXPECT_EQ(back.working().at(1, 0), img::make_pixel(8, 0, 248));
 }
@@ -125,7 +125,7 @@ TEST(BmpWriter, EightBitPaletteAndIndexSearch) {
     SCOPED_TRACE(c.pal_size);
     TempDir dir;
     Picture pic(4, 1, {red, green, other, blue});
-    ASSERT_EQ(pic.save(dir.file("p.bmp"), 8, keys, c.pal_size), Message::kFileSaved);
+    ASSERT_EQ(pic.save(dir.file("p.bmp"), 8, keys, c.pal_size), Status::kFileSaved);
     const Bytes b = read_bytes(dir.file("p.bmp"));
     ASSERT_EQ(b.size(), 1078u + 4u);
     EXPECT_EQ(Bytes(b.begin() + 1078, b.end()), c.indexes);
@@ -140,7 +140,7 @@ TEST(BmpWriter, ReplacesLongerFileAndLeavesNoTemporaryFile) {
   TempDir dir;
   write_bytes(dir.file("a.bmp"), Bytes(5000, 0x55));
   Picture pic(1, 1, {0});
-  ASSERT_EQ(pic.save(dir.file("a.bmp"), 24), Message::kFileSaved);
+  ASSERT_EQ(pic.save(dir.file("a.bmp"), 24), Status::kFileSaved);
   EXPECT_EQ(read_bytes(dir.file("a.bmp")).size(), 58u);
   int files = 0;
   for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
@@ -154,10 +154,10 @@ TEST(BmpWriter, FailedSaveReportsItAndKeepsTheOldFile) {
   TempDir dir;
   Picture pic(64, 64, {});
   // A folder that does not exist: nothing can be created.
-  EXPECT_EQ(pic.save(dir.file("missing/a.bmp"), 24), Message::kFileNotSaved);
+  EXPECT_EQ(pic.save(dir.file("missing/a.bmp"), 24), Status::kFileNotSaved);
   // A name taken by a folder: the temporary file is written but cannot replace it.
   std::filesystem::create_directory(dir.file("taken.bmp"));
-  EXPECT_EQ(pic.save(dir.file("taken.bmp"), 24), Message::kFileNotSaved);
+  EXPECT_EQ(pic.save(dir.file("taken.bmp"), 24), Status::kFileNotSaved);
   EXPECT_TRUE(std::filesystem::is_directory(dir.file("taken.bmp")));
 
   // A write that fails half way (file size limit): the old file keeps every byte.
@@ -169,10 +169,10 @@ TEST(BmpWriter, FailedSaveReportsItAndKeepsTheOldFile) {
   rlimit small = saved;
   small.rlim_cur = 4096;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const Message m = pic.save(dir.file("old.bmp"), 24);  // 12 KiB of rows
+  const Status m = pic.save(dir.file("old.bmp"), 24);  // 12 KiB of rows
   setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, previous_handler);
-  EXPECT_EQ(m, Message::kFileNotSaved);
+  EXPECT_EQ(m, Status::kFileNotSaved);
   EXPECT_EQ(read_bytes(dir.file("old.bmp")), old);
 
   int files = 0;

@@ -13,14 +13,14 @@
 
 #include "formats/bmp_writer.h"
 #include "formats/loader.h"
-#include "menu/messages.h"
+#include "platform/status.h"
 #include "test_files.h"
 
 namespace formats_test {
 namespace {
 
 namespace fs = std::filesystem;
-using menu::Message;
+using platform::Status;
 
 int entries_in(const fs::path& dir) {
   int n = 0;
@@ -35,7 +35,7 @@ struct Interruption {
   const char* what;
   // Runs between the write and the rename, given the picture's and the temporary file's paths.
   std::function<void(const std::string& path, const std::string& temp)> act;
-  Message expected;
+  Status expected;
   // What the picture's name holds afterwards: "" for the new picture, else these bytes, or
   // "<folder>".
   std::string left_at_name;
@@ -48,22 +48,22 @@ TEST(SaveInterrupted, NameTakenOverBetweenWriteAndRename) {
          fs::remove(path);
          fs::create_directory(path);
        },
-       Message::kFileNotSaved, "<folder>"},
+       Status::kFileNotSaved, "<folder>"},
       {"the temporary file is removed",
-       [](const std::string&, const std::string& temp) { fs::remove(temp); },
-       Message::kFileNotSaved, "old picture"},
+       [](const std::string&, const std::string& temp) { fs::remove(temp); }, Status::kFileNotSaved,
+       "old picture"},
       {"the temporary file is replaced by a folder",
        [](const std::string&, const std::string& temp) {
          fs::remove(temp);
          fs::create_directory(temp);
        },
-       Message::kFileNotSaved, "old picture"},
+       Status::kFileNotSaved, "old picture"},
       // Another program's new version loses to the save, but never to half a file.
       {"the file is replaced by another",
        [](const std::string& path, const std::string&) {
          std::ofstream(path, std::ios::binary | std::ios::trunc) << "another program's";
        },
-       Message::kFileSaved, ""},
+       Status::kFileSaved, ""},
   };
   for (const Interruption& c : cases) {
     SCOPED_TRACE(c.what);
@@ -78,13 +78,13 @@ TEST(SaveInterrupted, NameTakenOverBetweenWriteAndRename) {
     const std::string path = dir.file("pic.bmp");
     std::ofstream(path, std::ios::binary) << "old picture";
     bool called = false;
-    const Message m = formats::save_bmp(path, 24, store.working(), 5, 3, {}, 0, store.row_buffer(),
-                                        [&](const std::string& temp) {
-                                          called = true;
-                                          EXPECT_TRUE(fs::is_regular_file(temp));
-                                          EXPECT_EQ(fs::file_size(temp), 54u + 3u * 16u);
-                                          c.act(path, temp);
-                                        });
+    const Status m = formats::save_bmp(path, 24, store.working(), 5, 3, {}, 0, store.row_buffer(),
+                                       [&](const std::string& temp) {
+                                         called = true;
+                                         EXPECT_TRUE(fs::is_regular_file(temp));
+                                         EXPECT_EQ(fs::file_size(temp), 54u + 3u * 16u);
+                                         c.act(path, temp);
+                                       });
     EXPECT_TRUE(called);
     EXPECT_EQ(m, c.expected);
     if (c.left_at_name == "<folder>") {
@@ -116,7 +116,7 @@ TEST(LoadOddFiles, NamedPipeIsRefusedAtOnce) {
     auto jpeg = std::make_unique<formats::JpegDecoder>();
     std::vector<std::uint8_t> buffer;
     const auto r = formats::load_picture(dir.file("pipe.jpg"), store, *jpeg, buffer);
-    _exit(r.message == Message::kUnrecognizedFile && !r.name_taken ? 0 : 1);
+    _exit(r.message == Status::kUnrecognizedFile && !r.name_taken ? 0 : 1);
   }
   int status = 0;
   waitpid(child, &status, 0);
@@ -157,7 +157,7 @@ TEST(LoadOddFiles, FileTooLargeToHoldIsRefused) {
     auto jpeg = std::make_unique<formats::JpegDecoder>();
     std::vector<std::uint8_t> buffer;
     const auto r = formats::load_picture(path, store, *jpeg, buffer);
-    _exit(r.message == Message::kUnrecognizedFile ? 0 : 1);
+    _exit(r.message == Status::kUnrecognizedFile ? 0 : 1);
   }
   int status = 0;
   waitpid(child, &status, 0);

@@ -110,7 +110,7 @@ TEST(JpegCrossCheck, AgreesWithLibjpegWithinTolerance) {
     Raster want;
     ASSERT_TRUE(read_pnm(reference, want));
     ASSERT_EQ(formats::load_picture(jpeg, *store, *decoder, buffer).message,
-              menu::Message::kFileLoaded);
+              platform::Status::kFileLoaded);
     ASSERT_EQ(store->width, c.width);
     ASSERT_EQ(store->height, c.height);
     double sum[3] = {};
@@ -185,9 +185,9 @@ TEST(JpegOracle, FastDecoderMatchesThePlainOneBitForBit) {
         }
         if (variant % 7 == 0) file.resize(file.size() - 1 - rng() % 40);
       }
-      const menu::Message m = formats::load_picture_bytes(file, *fast_store, *fast).message;
-      if (m == menu::Message::kJpegDecodeError) continue;
-      const menu::Message want = plain->decode(file, *plain_store);
+      const platform::Status m = formats::load_picture_bytes(file, *fast_store, *fast).message;
+      if (m == platform::Status::kJpegDecodeError) continue;
+      const platform::Status want = plain->decode(file, *plain_store);
       ASSERT_EQ(m, want) << "variant " << variant;
       ASSERT_EQ(fast_store->width, plain_store->width);
       ASSERT_EQ(fast_store->height, plain_store->height);

@@ -10,7 +10,7 @@
 namespace formats_test {
 namespace {
 
-using menu::Message;
+using platform::Status;
 constexpr img::Pixel kUntouched = 0x00ABCDEF;
 
 struct Decode {
@@ -54,7 +54,7 @@ TEST(JpegDecoder, MinimalFileWithApplicationSegment) {
   j.eoi();
   Decode run(16, 16);
   const formats::LoadResult r = run.load(j.bytes);
-  EXPECT_EQ(r.message, Message::kFileLoaded);
+  EXPECT_EQ(r.message, Status::kFileLoaded);
   EXPECT_TRUE(r.name_taken);
   EXPECT_EQ(run.store->width, 8);
   EXPECT_EQ(run.store->height, 8);
@@ -171,7 +171,7 @@ TEST(JpegDecoder, RefusedFilesGiveTheDecodeError) {
     run.store->width = 5;
     run.store->height = 6;
     const formats::LoadResult r = run.load(c.file);
-    EXPECT_EQ(r.message, Message::kJpegDecodeError);
+    EXPECT_EQ(r.message, Status::kJpegDecodeError);
     EXPECT_FALSE(r.name_taken);
   }
 }
@@ -190,7 +190,7 @@ TEST(JpegDecoder, FailureBeforeTheFrameKeepsThePictureAndAfterItLimitsTheSize) {
   JpegBuilder big = grey_header(100, 30);
   big.put_bits(0xFFFF, 16);  // DC size 15 then junk: runs out of data
   run.load(big.bytes);
-  EXPECT_EQ(run.result.message, Message::kJpegDecodeError);
+  EXPECT_EQ(run.result.message, Status::kJpegDecodeError);
   EXPECT_EQ(run.store->width, 16);
   EXPECT_EQ(run.store->height, 16);
 }
@@ -201,7 +201,7 @@ TEST(JpegDecoder, TruncatedScanKeepsTheBlocksPlacedBeforeIt) {
   j.block({10, {}});
   j.flush_bits();
   Decode run(32, 32);
-  EXPECT_EQ(run.load(j.bytes).message, Message::kJpegDecodeError);
+  EXPECT_EQ(run.load(j.bytes).message, Status::kJpegDecodeError);
   EXPECT_EQ(run.at(0, 0), Decode::grey(dc_grey(10)));
   EXPECT_EQ(run.at(15, 7), Decode::grey(dc_grey(20)));
   EXPECT_EQ(run.at(16, 0), kUntouched);
@@ -254,7 +254,7 @@ TEST(JpegDecoder, DcPredictionAndBlockEnds) {
   head.put_bits(0xE0, 8);  // 14 zeros and a zero coefficient: positions 49..63
   head.eoi();
   Decode run(40, 16);
-  EXPECT_EQ(run.load(head.bytes).message, Message::kFileLoaded);
+  EXPECT_EQ(run.load(head.bytes).message, Status::kFileLoaded);
   EXPECT_EQ(run.at(0, 0), Decode::grey(dc_grey(10)));
   EXPECT_EQ(run.at(8, 0), Decode::grey(dc_grey(10)));
   EXPECT_EQ(run.at(16, 0), Decode::grey(dc_grey(-20)));
@@ -276,7 +276,7 @@ TEST(JpegDecoder, RestartIntervalOneResetsThePredictors) {
     }
     j.eoi();
     Decode run(32, 8);
-    EXPECT_EQ(run.load(j.bytes).message, Message::kFileLoaded);
+    EXPECT_EQ(run.load(j.bytes).message, Status::kFileLoaded);
     for (int b = 0; b < 3; ++b) {
       EXPECT_EQ(run.at(8 * b + 4, 4), Decode::grey(dc_grey(restarts ? 20 : 20 * (b + 1)))) << b;
     }
@@ -298,7 +298,7 @@ TEST(JpegDecoder, RestartAfterStuffedBytes) {
   }
   j.eoi();
   Decode run(100, 8);
-  EXPECT_EQ(run.load(j.bytes).message, Message::kFileLoaded);
+  EXPECT_EQ(run.load(j.bytes).message, Status::kFileLoaded);
   for (int i = 0; i < 12; ++i) {
     EXPECT_EQ(run.at(8 * i + 2, 6), Decode::grey(i % 3 == 0 ? dc_grey(-5) : 255)) << i;
   }
@@ -325,7 +325,7 @@ TEST(JpegDecoder, StuffedBytesAnywhereInTheScan) {
     if (j.bytes.size() < scan_start + 4097 || j.bytes[scan_start + 4095] != 0xFF) continue;
     boundary_seen = true;
     Decode run(328, 280);
-    ASSERT_EQ(run.load(j.bytes).message, Message::kFileLoaded);
+    ASSERT_EQ(run.load(j.bytes).message, Status::kFileLoaded);
     for (int b = 0; b < blocks; ++b) {
       ASSERT_EQ(run.at((b % 40) * 8 + 3, (b / 40) * 8 + 5), Decode::grey(dc_grey(values[b])))
           << "block " << b;
@@ -357,7 +357,7 @@ TEST(JpegDecoder, McuWalkForEverySampling) {
     const Bytes without_end = j.bytes;
     j.eoi();
     Decode run(40, 40);
-    EXPECT_EQ(run.load(j.bytes).message, Message::kFileLoaded);
+    EXPECT_EQ(run.load(j.bytes).message, Status::kFileLoaded);
     // Whole MCUs are written, also beyond the picture's 17 x 9.
     const int covered_w = ((17 + 8 * h - 1) / (8 * h)) * 8 * h;
     const int covered_h = ((9 + 8 * v - 1) / (8 * v)) * 8 * v;
@@ -370,7 +370,7 @@ TEST(JpegDecoder, McuWalkForEverySampling) {
     shorter.bytes = without_end;
     shorter.bytes.resize(without_end.size() - 7);
     Decode run2(40, 40);
-    EXPECT_EQ(run2.load(shorter.bytes).message, Message::kJpegDecodeError);
+    EXPECT_EQ(run2.load(shorter.bytes).message, Status::kJpegDecodeError);
   }
 }
 
@@ -378,17 +378,17 @@ TEST(JpegDecoder, PlacementLimits) {
   struct Case {
     const char* name;
     int width, height, maxh, maxv;
-    Message message;
+    Status message;
     int final_width, final_height;
     int last_written_x, last_written_y;  // inclusive; beyond them the store is untouched
   };
   const Case cases[] = {
-      {"fits", 20, 12, 32, 32, Message::kFileLoaded, 20, 12, 23, 15},
-      {"exactly maxh wide", 16, 8, 16, 16, Message::kSizeTooLarge, 16, 8, 15, 7},
-      {"120 wide, maxh 100", 120, 8, 100, 16, Message::kSizeTooLarge, 100, 8, 95, 7},
-      {"maxv 20, last block row crosses it", 8, 20, 16, 20, Message::kSizeTooLarge, 8, 20, 7, 15},
-      {"taller than maxv", 8, 40, 16, 20, Message::kSizeTooLarge, 8, 20, 7, 15},
-      {"no block fits across", 12, 40, 6, 20, Message::kSizeTooLarge, 6, 20, -1, -1},
+      {"fits", 20, 12, 32, 32, Status::kFileLoaded, 20, 12, 23, 15},
+      {"exactly maxh wide", 16, 8, 16, 16, Status::kSizeTooLarge, 16, 8, 15, 7},
+      {"120 wide, maxh 100", 120, 8, 100, 16, Status::kSizeTooLarge, 100, 8, 95, 7},
+      {"maxv 20, last block row crosses it", 8, 20, 16, 20, Status::kSizeTooLarge, 8, 20, 7, 15},
+      {"taller than maxv", 8, 40, 16, 20, Status::kSizeTooLarge, 8, 20, 7, 15},
+      {"no block fits across", 12, 40, 6, 20, Status::kSizeTooLarge, 6, 20, -1, -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -422,7 +422,7 @@ TEST(JpegDecoder, TablesPersistAndGreyFollowsColour) {
   colour.block({0, {}});
   colour.block({800, {}});  // Cr sample 800 * 32768 = 100 << 18
   colour.eoi();
-  ASSERT_EQ(run.load(colour.bytes).message, Message::kFileLoaded);
+  ASSERT_EQ(run.load(colour.bytes).message, Status::kFileLoaded);
   EXPECT_EQ(run.at(3, 3), img::make_pixel(255, 56, 128));
 
   // A grey file that defines no tables of its own: the colour file's tables decode it.
@@ -431,7 +431,7 @@ TEST(JpegDecoder, TablesPersistAndGreyFollowsColour) {
   grey.sos({1});
   grey.block({-100, {}});
   grey.eoi();
-  ASSERT_EQ(run.load(grey.bytes).message, Message::kFileLoaded);
+  ASSERT_EQ(run.load(grey.bytes).message, Status::kFileLoaded);
   EXPECT_EQ(run.at(3, 3), Decode::grey(dc_grey(-100)));
 }
 
@@ -443,7 +443,7 @@ TEST(JpegDecoder, TwoStartMarkersAreAccepted) {
   j.block({0, {}});
   j.eoi();
   Decode run(8, 16);  // maxh = 8: the picture is exactly as wide, so "too large"
-  EXPECT_EQ(run.load(j.bytes).message, Message::kSizeTooLarge);
+  EXPECT_EQ(run.load(j.bytes).message, Status::kSizeTooLarge);
   EXPECT_EQ(run.at(7, 7), Decode::grey(128));
 }
 

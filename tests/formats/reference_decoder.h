@@ -14,7 +14,7 @@
 #include "formats/jpeg/idct.h"
 #include "formats/jpeg/zigzag.h"
 #include "image/image_store.h"
-#include "menu/messages.h"
+#include "platform/status.h"
 
 namespace formats_test {
 
@@ -22,7 +22,7 @@ class ReferenceDecoder {
  public:
   ReferenceDecoder() { formats::jpeg::build_basis_table(basis_); }
 
-  menu::Message decode(std::span<const std::uint8_t> file, img::ImageStore& store) {
+  platform::Status decode(std::span<const std::uint8_t> file, img::ImageStore& store) {
     file_ = file;
     pos_ = 2;
     restart_interval_ = 0;
@@ -114,12 +114,12 @@ class ReferenceDecoder {
     const int high = byte();
     return (high << 8) | byte();
   }
-  menu::Message fail(img::ImageStore& store, bool frame) {
+  platform::Status fail(img::ImageStore& store, bool frame) {
     if (frame) {
       store.width = std::min(store.width, store.maxh);
       store.height = std::min(store.height, store.maxv);
     }
-    return menu::Message::kJpegDecodeError;
+    return platform::Status::kJpegDecodeError;
   }
 
   int get_bit() {
@@ -180,7 +180,7 @@ class ReferenceDecoder {
     return true;
   }
 
-  menu::Message scan(img::ImageStore& store, bool frame) {
+  platform::Status scan(img::ImageStore& store, bool frame) {
     const int h1 = comp_[1].sampling >> 4, v1 = comp_[1].sampling & 15;
     if (!frame || h1 < 1 || h1 > 2 || v1 < 1 || v1 > 2) return fail(store, frame);
     bits_left_ = 0;
@@ -223,13 +223,13 @@ class ReferenceDecoder {
         }
       }
     }
-    menu::Message m = menu::Message::kFileLoaded;
+    platform::Status m = platform::Status::kFileLoaded;
     if (stopped) {
-      m = menu::Message::kSizeTooLarge;
+      m = platform::Status::kSizeTooLarge;
       store.height = store.maxv;
     }
     if (store.width >= store.maxh) {
-      m = menu::Message::kSizeTooLarge;
+      m = platform::Status::kSizeTooLarge;
       store.width = store.maxh;
     }
     store.height = std::min(store.height, store.maxv);

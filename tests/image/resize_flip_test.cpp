@@ -38,7 +38,7 @@ struct Store {
     const Pixel* p = store.working().px;
     return {p, p + std::size_t(store.maxh) * store.maxv};
   }
-  menu::Message resize(std::int32_t w, std::int32_t h) {
+  platform::Status resize(std::int32_t w, std::int32_t h) {
     return img::resize_picture(store, w, h, workspace);
   }
 };
@@ -46,7 +46,7 @@ struct Store {
 TEST(Resize, DoublingMakesBlocks) {
   Store s(16, 16, 3, 2);
   const Store before = Store(16, 16, 3, 2);
-  ASSERT_EQ(s.resize(6, 4), menu::Message::kNone);
+  ASSERT_EQ(s.resize(6, 4), platform::Status::kNone);
   EXPECT_EQ(s.store.width, 6);
   EXPECT_EQ(s.store.height, 4);
   for (std::int32_t y = 0; y < 4; ++y) {
@@ -62,7 +62,7 @@ TEST(Resize, HalvingAveragesBlocks) {
   for (std::int32_t y = 0; y < 4; ++y) {
     for (std::int32_t x = 0; x < 4; ++x) s.set(x, y, grey(levels[y][x]));
   }
-  ASSERT_EQ(s.resize(2, 2), menu::Message::kNone);
+  ASSERT_EQ(s.resize(2, 2), platform::Status::kNone);
   EXPECT_EQ(s.at(0, 0), grey(25));
   EXPECT_EQ(s.at(1, 0), grey(255));
   EXPECT_EQ(s.at(0, 1), grey(100));
@@ -74,7 +74,7 @@ TEST(Resize, ShrinkingByThreeLowersWhite) {
   for (std::int32_t y = 0; y < 2; ++y) {
     for (std::int32_t x = 0; x < 6; ++x) s.set(x, y, 0xFFFFFFFF);  // byte 3 must not leak
   }
-  ASSERT_EQ(s.resize(2, 2), menu::Message::kNone);
+  ASSERT_EQ(s.resize(2, 2), platform::Status::kNone);
   for (std::int32_t y = 0; y < 2; ++y) {
     for (std::int32_t x = 0; x < 2; ++x) EXPECT_EQ(s.at(x, y), grey(254));
   }
@@ -83,19 +83,19 @@ TEST(Resize, ShrinkingByThreeLowersWhite) {
 TEST(Resize, SizeLimitsOfTheStore) {
   const struct {
     std::int32_t w, h;
-    menu::Message result;
+    platform::Status result;
   } cases[] = {
-      {40, 30, menu::Message::kNone},
-      {41, 30, menu::Message::kSizeTooLarge},
-      {40, 31, menu::Message::kSizeTooLarge},
-      {41, 31, menu::Message::kSizeTooLarge},
-      {1000000, 2, menu::Message::kSizeTooLarge},
+      {40, 30, platform::Status::kNone},
+      {41, 30, platform::Status::kSizeTooLarge},
+      {40, 31, platform::Status::kSizeTooLarge},
+      {41, 31, platform::Status::kSizeTooLarge},
+      {1000000, 2, platform::Status::kSizeTooLarge},
   };
   for (const auto& c : cases) {
     Store s(40, 30, 10, 10);
     const std::vector<Pixel> before = s.plane();
     EXPECT_EQ(s.resize(c.w, c.h), c.result) << c.w << " x " << c.h;
-    if (c.result == menu::Message::kSizeTooLarge) {
+    if (c.result == platform::Status::kSizeTooLarge) {
       EXPECT_EQ(s.store.width, 10);
       EXPECT_EQ(s.store.height, 10);
       EXPECT_EQ(s.plane(), before);
@@ -112,7 +112,7 @@ TEST(Resize, TinyTargetsOnlyChangeTheSize) {
   for (const auto& c : cases) {
     Store s(640, 480, 640, 480);
     const std::vector<Pixel> before = s.plane();
-    EXPECT_EQ(s.resize(c.w, c.h), menu::Message::kNone);
+    EXPECT_EQ(s.resize(c.w, c.h), platform::Status::kNone);
     EXPECT_EQ(s.store.width, c.w);
     EXPECT_EQ(s.store.height, c.h);
     EXPECT_EQ(s.plane(), before) << c.w << " x " << c.h;
@@ -121,7 +121,7 @@ TEST(Resize, TinyTargetsOnlyChangeTheSize) {
 
 TEST(Resize, EmptyPictureResizesToBlack) {
   Store s(8, 8, 0, 0);
-  ASSERT_EQ(s.resize(3, 2), menu::Message::kNone);
+  ASSERT_EQ(s.resize(3, 2), platform::Status::kNone);
   for (std::int32_t y = 0; y < 2; ++y) {
     for (std::int32_t x = 0; x < 3; ++x) EXPECT_EQ(s.at(x, y), 0u);
   }
@@ -130,7 +130,7 @@ TEST(Resize, EmptyPictureResizesToBlack) {
 TEST(Resize, MatchesTheComposeRule) {
   Store s(300, 200, 123, 77, 9);
   const Store before(300, 200, 123, 77, 9);
-  ASSERT_EQ(s.resize(290, 31), menu::Message::kNone);
+  ASSERT_EQ(s.resize(290, 31), platform::Status::kNone);
   std::vector<Pixel> expected(290 * 31);
   img::compose_reference(before.store.working(), 123, 77, 290, 31, 0, 289, 0, 30,
                          {expected.data(), 290}, 0, 0);

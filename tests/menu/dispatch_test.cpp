@@ -98,7 +98,7 @@ TEST(Dispatch, SaveCommandsWriteTheirDepths) {
     SCOPED_TRACE(c.keys);
     Harness h;
     ASSERT_TRUE(h.start());
-    if (c.use_palette) h.app.menus.toggle_option(menu::option::kUsePalette);
+    if (c.use_palette) h.app.menus.toggle_option(core::option::kUsePalette);
     press_alt(h.screen);
     h.screen.key("f");
     h.screen.keys(c.keys);

@@ -54,7 +54,7 @@ TEST(Navigation, FocusMovesByState) {
     ASSERT_TRUE(h.start());
     play(h, c.script);
     h.screen.then([&h, &c] {
-      const menu::MenuState& st = h.app.menus.state;
+      const core::MenuState& st = h.app.menus.state;
       EXPECT_EQ(st.active_panel, c.active_panel);
       EXPECT_EQ(selected_label(h.app), c.selected);
       std::vector<int> open;

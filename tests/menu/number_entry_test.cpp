@@ -34,8 +34,8 @@ TEST(NumberEntry, IntegerSlotSequences) {
     h.screen.keys("cc");  // Colors, then Contrast
     h.screen.keys(t.keys);
     h.screen.then([&h, &t] {
-      EXPECT_EQ(h.app.menus.integer(menu::slot::kContrast), t.stored);
-      EXPECT_EQ(h.app.menus.integer(menu::slot::kBrightness), 0);
+      EXPECT_EQ(h.app.menus.integer(core::slot::kContrast), t.stored);
+      EXPECT_EQ(h.app.menus.integer(core::slot::kBrightness), 0);
       // The menus keep the focus on Colors after the entry.
       EXPECT_EQ(h.app.menus.state.active_panel, 4);
     });
@@ -65,7 +65,7 @@ TEST(NumberEntry, RealSlotSequences) {
     press_alt(h.screen);
     h.screen.keys("era");  // Edit, Rotate image, Angle
     h.screen.keys(t.keys);
-    h.screen.then([&h, &t] { EXPECT_EQ(h.app.menus.real(menu::slot::kAngle), t.stored); });
+    h.screen.then([&h, &t] { EXPECT_EQ(h.app.menus.real(core::slot::kAngle), t.stored); });
     EXPECT_EQ(h.run(), 0);
   }
 }
@@ -85,7 +85,7 @@ TEST(NumberEntry, FieldEchoesTheTyping) {
   h.screen.then([&h] { EXPECT_EQ(h.text(6, 11, 17), "-1.    "); });
   h.screen.keys("5\r");
   h.screen.then([&h] {
-    EXPECT_EQ(h.app.menus.integer(menu::slot::kContrast), -2);  // -1.5, halves to even
+    EXPECT_EQ(h.app.menus.integer(core::slot::kContrast), -2);  // -1.5, halves to even
     EXPECT_EQ(h.text(6, 11, 17), "     -2");                    // redrawn from the slot
   });
   EXPECT_EQ(h.run(), 0);
@@ -98,7 +98,7 @@ TEST(NumberEntry, EscapeKeepsTheOldValue) {
   h.screen.keys("cc77\r");
   h.screen.keys("c5\x1b");
   h.screen.then([&h] {
-    EXPECT_EQ(h.app.menus.integer(menu::slot::kContrast), 77);
+    EXPECT_EQ(h.app.menus.integer(core::slot::kContrast), 77);
     EXPECT_EQ(h.text(6, 11, 17), "     77");
   });
   EXPECT_EQ(h.run(), 0);
@@ -114,7 +114,7 @@ TEST(NumberEntry, LeftButtonFinishes) {
   h.screen.keys("45");
   h.screen.mouse(300, 300, 1).mouse(300, 300, 0);
   h.screen.key("6");  // back in the menus: not a hotkey of Colors
-  h.screen.then([&h] { EXPECT_EQ(h.app.menus.integer(menu::slot::kBrightness), 45); });
+  h.screen.then([&h] { EXPECT_EQ(h.app.menus.integer(core::slot::kBrightness), 45); });
   EXPECT_EQ(h.run(), 0);
 }
 
@@ -134,11 +134,11 @@ TEST(NumberEntry, TabChainsAcrossDropDowns) {
   h.screen.keys("2\t3\t4\t5\t");
   h.screen.then([&h] {
     EXPECT_EQ(h.text(8, 28, 34), "_      ");  // "Red" of color Space
-    EXPECT_EQ(h.app.menus.integer(menu::slot::kBlueAdd), 5);
+    EXPECT_EQ(h.app.menus.integer(core::slot::kBlueAdd), 5);
   });
   h.screen.keys("6\t7\r");
   h.screen.then([&h] {
-    const menu::Menus& m = h.app.menus;
+    const core::Menus& m = h.app.menus;
     const int expected[] = {1, 2, 3, 4, 5, 6, 7, 256};
     const int slots[] = {6, 7, 8, 9, 10, 11, 12, 13};
     for (int i = 0; i < 8; ++i) EXPECT_EQ(m.integer(slots[i]), expected[i]) << slots[i];
@@ -149,8 +149,8 @@ TEST(NumberEntry, TabChainsAcrossDropDowns) {
   h.screen.keys("8\t");
   h.screen.key("j");  // a hotkey again: adJust depth in color Space
   h.screen.then([&h] {
-    EXPECT_EQ(h.app.menus.integer(menu::slot::kBlueLevels), 8);
-    EXPECT_TRUE(h.app.menus.option(menu::option::kAdjustDepth));
+    EXPECT_EQ(h.app.menus.integer(core::slot::kBlueLevels), 8);
+    EXPECT_TRUE(h.app.menus.option(core::option::kAdjustDepth));
   });
   EXPECT_EQ(h.run(), 0);
 }
@@ -166,7 +166,7 @@ TEST(NumberEntry, CloseRequestEndsTheProgram) {
   h.screen.then([&reached] { reached = true; });
   EXPECT_EQ(h.run(), 0);
   EXPECT_FALSE(reached);
-  EXPECT_EQ(h.app.menus.integer(menu::slot::kContrast), 0);
+  EXPECT_EQ(h.app.menus.integer(core::slot::kContrast), 0);
 }
 
 }  // namespace

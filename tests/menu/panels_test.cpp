@@ -4,7 +4,7 @@
 
 #include <set>
 
-#include "menu/menu.h"
+#include "core/menu_state.h"
 #include "menu_script.h"
 
 namespace {
@@ -17,7 +17,7 @@ using menu_test::right_drag;
 using menu_test::selected_label;
 using support::Harness;
 
-std::set<int> open_drop_downs(const menu::Menus& m) {
+std::set<int> open_drop_downs(const core::Menus& m) {
   std::set<int> open;
   for (int i = 0; i < m.count(); ++i) {
     if (m.entry(i).panel > 0) open.insert(m.entry(i).panel);
@@ -35,7 +35,7 @@ TEST(Panels, DraggedDropDownSurvivesOpeningAnother) {
   click(h, 2, 24);                     // "  View"
   h.screen.then(fresh_frame(h));
   h.screen.then([&h] {
-    const menu::Menus& m = h.app.menus;
+    const core::Menus& m = h.app.menus;
     EXPECT_EQ(m.state.active_panel, -1);
     EXPECT_EQ(m.count(), 24);
     EXPECT_EQ(open_drop_downs(m), (std::set<int>{1, 3}));
@@ -78,7 +78,7 @@ TEST(Panels, AllNineOpenHoldSeventyFourEntries) {
   h.screen.extended(platform::scan::kF12);      // debug at (2, 4)
   h.screen.then(fresh_frame(h));
   h.screen.then([&h] {
-    const menu::Menus& m = h.app.menus;
+    const core::Menus& m = h.app.menus;
     EXPECT_EQ(m.count(), 74);
     EXPECT_EQ(open_drop_downs(m), (std::set<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
     struct Seen {
@@ -106,7 +106,7 @@ TEST(Panels, DragIsClampedToTheScreen) {
   right_drag(h, 5, 4, 639 - 11, 479 - 72);  // from " Open" to the bottom-right pixel
   h.screen.then(fresh_frame(h));
   h.screen.then([&h] {
-    const menu::OpenEntry& first = h.app.menus.entry(4);
+    const core::OpenEntry& first = h.app.menus.entry(4);
     EXPECT_EQ(first.column, 64);
     EXPECT_EQ(first.row, 20);
     EXPECT_EQ(h.text(20, 64, 79), "---- close -----");
@@ -156,7 +156,7 @@ TEST(Panels, OnlyDropDownsAreDragged) {
 }
 
 TEST(Panels, EntryAtPointEdges) {
-  menu::Menus m;
+  core::Menus m;
   m.open_panel(1);  // File at (2, 4): pixels x 8..136, y 48..63 for rows 16 high
   struct Hit {
     int x, y, entry;
@@ -185,7 +185,7 @@ TEST(Panels, ClosingAnUnfocusedDropDownKeepsTheFocusAndSelection) {
   click(h, 4, 4);  // Colors' close entry
   h.screen.then(fresh_frame(h));
   h.screen.then([&h] {
-    const menu::Menus& m = h.app.menus;
+    const core::Menus& m = h.app.menus;
     EXPECT_EQ(m.count(), 4 + 11);
     EXPECT_EQ(open_drop_downs(m), (std::set<int>{7}));
     EXPECT_EQ(m.first_entry_of_panel(7), 4);

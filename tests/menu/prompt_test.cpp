@@ -116,7 +116,7 @@ TEST(Prompt, EightBitSaveNeedsThePalette) {
     SCOPED_TRACE(palette);
     Harness h;
     ASSERT_TRUE(h.start());
-    if (palette) h.app.menus.toggle_option(menu::option::kUsePalette);
+    if (palette) h.app.menus.toggle_option(core::option::kUsePalette);
     press_alt(h.screen);
     h.screen.keys("fp");
     bool prompted = false;

@@ -55,7 +55,7 @@ TEST(Render, ValueFieldShowsEveryFormattingRowRightAligned) {
   h.screen.keys("er");  // Edit, then Rotate image
   for (const Formatted& f : kFormatting) {
     h.screen.then([&h, f] {
-      h.app.menus.real(menu::slot::kAngle) = f.value;
+      h.app.menus.real(core::slot::kAngle) = f.value;
       fresh_frame(h)();
     });
     h.screen.then([&h, f] {
@@ -96,7 +96,7 @@ TEST(Render, BigNumKeepsTheColoursOfItsKind) {
   h.screen.key("c");  // Colors replaces debug at the shared home cell
   h.screen.then([&h] {
     EXPECT_FALSE(h.app.menus.panel_is_open(9));
-    h.app.menus.integer(menu::slot::kContrast) = 10000000;
+    h.app.menus.integer(core::slot::kContrast) = 10000000;
     fresh_frame(h)();
   });
   h.screen.then([&h] {
@@ -204,13 +204,13 @@ TEST(Render, StatusLineShowsTheMessageOnce) {
   Harness h;
   ASSERT_TRUE(h.start());
   h.screen.then([&h] {
-    h.app.set_status(menu::Message::kFileSaved);
+    h.app.set_status(platform::Status::kFileSaved);
     fresh_frame(h)();
   });
   h.screen.then([&h] {
     EXPECT_EQ(h.text(23, 1, 26), "File saved.               ");
     EXPECT_EQ(h.cell(23, 1).foreground, colour(kGreen));
-    EXPECT_EQ(h.app.status(), menu::Message::kNone);  // cleared after its present
+    EXPECT_EQ(h.app.status(), platform::Status::kNone);  // cleared after its present
     fresh_frame(h)();
   });
   h.screen.then([&h] { EXPECT_EQ(h.text(23, 1, 26), std::string(26, ' ')); });
@@ -248,7 +248,7 @@ TEST(Render, HiddenMenusDrawNothingAndLoseTheirMessage) {
   ASSERT_TRUE(h.start());
   h.screen.extended(platform::scan::kF11);
   h.screen.then([&h] {
-    h.app.set_status(menu::Message::kFileLoaded);
+    h.app.set_status(platform::Status::kFileLoaded);
     fresh_frame(h)();
   });
   h.screen.then([&h] {

@@ -8,7 +8,7 @@
 #include <random>
 #include <set>
 
-#include "core/main_loop.h"
+#include "app/main_loop.h"
 #include "core/startup.h"
 #include "platform/font_glyphs.inc"
 
@@ -29,7 +29,7 @@ bool Harness::start(const std::string& picture) {
 }
 
 int Harness::run() {
-  return core::run_main_loop(app);
+  return veldran::run_main_loop(app);
 }
 
 Cell Harness::cell(int row, int column) const {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/menu_table.h"
 #include "core/operations.h"
-#include "menu/menu_table.h"
 #include "support/harness.h"
 
 namespace {
@@ -46,20 +46,20 @@ struct Case {
 };
 
 void set_levels(core::App& app, int r, int g, int b) {
-  app.menus.integer(menu::slot::kRedLevels) = r;
-  app.menus.integer(menu::slot::kGreenLevels) = g;
-  app.menus.integer(menu::slot::kBlueLevels) = b;
-  app.menus.toggle_option(menu::option::kAdjustDepth);
+  app.menus.integer(core::slot::kRedLevels) = r;
+  app.menus.integer(core::slot::kGreenLevels) = g;
+  app.menus.integer(core::slot::kBlueLevels) = b;
+  app.menus.toggle_option(core::option::kAdjustDepth);
 }
 
 void resize(core::App& app, int w, int h) {
-  app.menus.integer(menu::slot::kNewX) = w;
-  app.menus.integer(menu::slot::kNewY) = h;
+  app.menus.integer(core::slot::kNewX) = w;
+  app.menus.integer(core::slot::kNewY) = h;
   core::resize_picture(app);
 }
 
 TEST(ConvertMatchesWindow, SameSettingsGiveTheSameFile) {
-  using namespace menu;
+  using namespace core;
   const std::vector<Case> cases = {
       {"flips and resize", "--flip-x --flip-y --resize 100,80", 0, 24,
        [](core::App& a) {

@@ -9,18 +9,19 @@
 #include "formats/loader.h"
 #include "image/palette.h"
 #include "image/pipeline.h"
+#include "menu/messages.h"
 #include "options.h"
 
 namespace {
 
-void say(menu::Message m) {
+void say(platform::Status m) {
   const std::string_view text = menu::message_trimmed(m);
   std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
 }
 
-bool is_error(menu::Message m) {
-  return m != menu::Message::kNone && m != menu::Message::kFileLoaded &&
-         m != menu::Message::kFileSaved;
+bool is_error(platform::Status m) {
+  return m != platform::Status::kNone && m != platform::Status::kFileLoaded &&
+         m != platform::Status::kFileSaved;
 }
 
 int run(const convert::Options& options) {
@@ -48,14 +49,14 @@ int run(const convert::Options& options) {
   // A refused step (a resize beyond the store) leaves the picture as it was; the run goes on.
   convert::StepContext context{store, compose};
   for (const convert::Step& step : options.steps) {
-    const menu::Message m = step.apply(context);
-    if (m != menu::Message::kNone) say(m);
+    const platform::Status m = step.apply(context);
+    if (m != platform::Status::kNone) say(m);
     failed = failed || is_error(m);
   }
 
   // An 8-bit file takes its colour table from the palette, as the window's save does.
   if (options.depth == 8 && !options.colours.use_palette) {
-    say(menu::Message::kNotPalettized);
+    say(platform::Status::kNotPalettized);
     return 1;
   }
 
@@ -69,7 +70,7 @@ int run(const convert::Options& options) {
   if (img::shows_processed(colours)) img::run_pipeline(store, colours, *palette);
   const img::ConstPlane source =
       img::shows_processed(colours) ? store.processed() : store.working();
-  const menu::Message saved =
+  const platform::Status saved =
       formats::save_bmp(options.output, options.depth, source, store.width, store.height,
                         palette->keys(), colours.pal_size, store.row_buffer());
   say(saved);

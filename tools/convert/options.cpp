@@ -56,7 +56,7 @@ bool parse_list(std::string_view text, std::int32_t* values, int count) {
 bool flip_x(Options& o, std::string_view, std::string&) {
   o.steps.push_back({"flip-x", [](StepContext& c) {
                        img::flip_x(c.store);
-                       return menu::Message::kNone;
+                       return platform::Status::kNone;
                      }});
   return true;
 }
@@ -64,7 +64,7 @@ bool flip_x(Options& o, std::string_view, std::string&) {
 bool flip_y(Options& o, std::string_view, std::string&) {
   o.steps.push_back({"flip-y", [](StepContext& c) {
                        img::flip_y(c.store);
-                       return menu::Message::kNone;
+                       return platform::Status::kNone;
                      }});
   return true;
 }

@@ -12,7 +12,7 @@
 #include "image/colour_settings.h"
 #include "image/compose.h"
 #include "image/image_store.h"
-#include "menu/messages.h"
+#include "platform/status.h"
 
 namespace convert {
 
@@ -24,7 +24,7 @@ struct StepContext {
 
 struct Step {
   std::string name;
-  std::function<menu::Message(StepContext&)> apply;  // kNone when all went well
+  std::function<platform::Status(StepContext&)> apply;  // kNone when all went well
 };
 
 struct Options {

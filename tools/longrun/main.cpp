@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "app/main_loop.h"
 #include "core/app.h"
-#include "core/main_loop.h"
 #include "core/startup.h"
 #include "platform/keys.h"
 #include "platform/scripted_screen.h"
@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
   long frames = 0, baseline = -1, last = 0, peak = 0;
   double next_sample = 1.0;
   for (;;) {
-    core::run_pass(app);
+    veldran::run_pass(app);
     ++frames;
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
     if (elapsed >= next_sample) {

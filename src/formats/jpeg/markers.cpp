@@ -8,7 +8,7 @@
 namespace formats {
 namespace {
 
-using menu::Message;
+using platform::Status;
 
 // Reads the segments byte by byte; a read past the end of the file marks the cursor bad.
 class ByteCursor {
@@ -103,7 +103,7 @@ LoadResult JpegDecoder::decode(std::span<const std::uint8_t> file, img::ImageSto
       store.width = std::min(store.width, store.maxh);
       store.height = std::min(store.height, store.maxv);
     }
-    return LoadResult{Message::kJpegDecodeError, false};
+    return LoadResult{Status::kJpegDecodeError, false};
   };
 
   for (;;) {
@@ -168,7 +168,7 @@ LoadResult JpegDecoder::decode(std::span<const std::uint8_t> file, img::ImageSto
         const int v1 = tables_.components[1].sampling & 15;
         if (h1 < 1 || h1 > 2 || v1 < 1 || v1 > 2) return fail();
         const LoadResult result = decode_scan(file, in.pos(), restart_interval, store);
-        if (result.message == Message::kJpegDecodeError) return fail();
+        if (result.message == Status::kJpegDecodeError) return fail();
         return result;
       }
       default: {  // any other segment is skipped by its length

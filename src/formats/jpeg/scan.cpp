@@ -9,7 +9,7 @@
 namespace formats {
 namespace {
 
-using menu::Message;
+using platform::Status;
 
 // Returns the symbol, or -1 when no code of up to 16 bits matches. Needs 16 buffered bits.
 inline int decode_symbol(jpeg::BitReader& bits, const jpeg::HuffmanTable& table) {
@@ -134,14 +134,14 @@ LoadResult JpegDecoder::decode_scan(std::span<const std::uint8_t> file, std::siz
   for (std::int32_t y = 0; y <= height - 1 && !stopped; y += 8 * v1) {
     for (std::int32_t x = 0; x <= width - 1; x += 8 * h1) {
       for (int b = 0; b < h1 * v1; ++b) {
-        if (!decode_block(bits, t, t.components[1], s, b)) return {Message::kJpegDecodeError};
+        if (!decode_block(bits, t, t.components[1], s, b)) return {Status::kJpegDecodeError};
       }
       if (colour && (!decode_block(bits, t, t.components[2], s, 4) ||
                      !decode_block(bits, t, t.components[3], s, 5))) {
-        return {Message::kJpegDecodeError};
+        return {Status::kJpegDecodeError};
       }
       // A scan that needed bits from beyond the end of the file is cut short.
-      if (bits.overran()) return {Message::kJpegDecodeError};
+      if (bits.overran()) return {Status::kJpegDecodeError};
 
       bool chroma_ready = false;
       for (int by = 0; by < v1 && !stopped; ++by) {
@@ -183,13 +183,13 @@ LoadResult JpegDecoder::decode_scan(std::span<const std::uint8_t> file, std::siz
     }
   }
 
-  LoadResult result{Message::kFileLoaded, true};
+  LoadResult result{Status::kFileLoaded, true};
   if (stopped) {
-    result.message = Message::kSizeTooLarge;
+    result.message = Status::kSizeTooLarge;
     store.height = maxv;
   }
   if (store.width >= maxh) {
-    result.message = Message::kSizeTooLarge;
+    result.message = Status::kSizeTooLarge;
     store.width = maxh;
   }
   store.height = std::min(store.height, maxv);

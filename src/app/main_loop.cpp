@@ -1,24 +1,27 @@
-#include "core/main_loop.h"
+#include "app/main_loop.h"
 
-#include <algorithm>
-
+#include "core/mouse.h"
 #include "core/operations.h"
-#include "menu/input.h"
 #include "menu/render.h"
 #include "platform/keys.h"
 
-namespace core {
+namespace veldran {
+
+using core::App;
+using core::FrameState;
+using core::MouseState;
+using menu::PassEnd;
 
 namespace {
 
 constexpr int kIdlePauseMs = 40;
 
 void present(App& app) {
-  menu::Menus& menus = app.menus;
-  menus.integer(menu::slot::kWidth) = app.store.width;
-  menus.integer(menu::slot::kHeight) = app.store.height;
-  menus.real(menu::slot::kAspect) = app.view.aspect;
-  menus.real(menu::slot::kScaling) = app.view.scaling;
+  core::Menus& menus = app.menus;
+  menus.integer(core::slot::kWidth) = app.store.width;
+  menus.integer(core::slot::kHeight) = app.store.height;
+  menus.real(core::slot::kAspect) = app.view.aspect;
+  menus.real(core::slot::kScaling) = app.view.scaling;
   app.screen.lock();
   present_back_buffer(app);
   if (menus.state.menus_hidden == 0) {
@@ -26,7 +29,7 @@ void present(App& app) {
     menu::draw_status_line(app);
   }
   app.screen.unlock();
-  menus.state.status_message = menu::Message::kNone;
+  menus.state.status_message = platform::Status::kNone;
   app.frame.present_request = 0;
   if (app.shown_title != app.current_name) {
     app.shown_title = app.current_name;
@@ -105,28 +108,6 @@ bool mouse_unchanged(const MouseState& m) {
 
 }  // namespace
 
-void poll_mouse(App& app) {
-  MouseState& m = app.mouse;
-  m.previous_buttons = m.buttons;
-  m.previous_wheel = m.wheel;
-  m.previous_x = m.x;
-  m.previous_y = m.y;
-  const platform::MouseReading r = app.screen.poll_mouse();
-  m.raw_x = r.x;
-  m.raw_y = r.y;
-  m.wheel = r.wheel;
-  m.buttons = r.buttons;
-  m.x = m.raw_x;
-  m.y = m.raw_y;
-  m.left_press = 0;
-  m.right_press = 0;
-  if (m.buttons == -1) m.buttons = 0;
-  if ((m.previous_buttons & 1) == 0) m.left_press = static_cast<std::uint8_t>(m.buttons & 1);
-  if ((m.previous_buttons & 2) == 0) m.right_press = static_cast<std::uint8_t>(m.buttons & 2);
-  m.x = std::clamp(m.x, 0, app.screen_record.last_x);
-  m.y = std::clamp(m.y, 0, app.screen_record.last_y);
-}
-
 PassEnd run_pass(App& app) {
   FrameState& f = app.frame;
   f.no_picture = app.store.has_picture() ? 0 : 1;
@@ -145,7 +126,7 @@ PassEnd run_pass(App& app) {
   for (;;) {
     poll_mouse(app);
     app.keystroke = app.screen.read_key();
-    if (f.interaction_mode == kBenchmarkMode) {
+    if (f.interaction_mode == core::kBenchmarkMode) {
       benchmark_step(app);
       return PassEnd::kNextPass;
     }
@@ -181,4 +162,4 @@ int run_main_loop(App& app) {
   return 0;
 }
 
-}  // namespace core
+}  // namespace veldran

@@ -1,6 +1,6 @@
-#include "menu/menu.h"
+#include "core/menu_state.h"
 
-namespace menu {
+namespace core {
 
 namespace {
 constexpr std::uint8_t kTitleColumns[4] = {2, 12, 22, 32};
@@ -86,4 +86,4 @@ int Menus::entry_at_point(int x, int y, int row_height) const {
   return -1;
 }
 
-}  // namespace menu
+}  // namespace core

@@ -1,8 +1,8 @@
-#include "menu/menu_table.h"
+#include "core/menu_table.h"
 
 #include <array>
 
-namespace menu {
+namespace core {
 namespace {
 
 constexpr MenuItem kMenuBar[] = {
@@ -129,4 +129,4 @@ const Panel& panel(int p) {
   return kPanels[static_cast<std::size_t>(p)];
 }
 
-}  // namespace menu
+}  // namespace core

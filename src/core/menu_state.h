@@ -5,10 +5,10 @@
 #include <array>
 #include <cstdint>
 
-#include "menu/menu_table.h"
-#include "menu/messages.h"
+#include "core/menu_table.h"
+#include "platform/status.h"
 
-namespace menu {
+namespace core {
 
 struct OpenEntry {
   std::uint8_t column = 0;  // text column of the first character, from 1
@@ -25,7 +25,7 @@ struct MenuState {
   std::uint8_t dragged_panel = 0;
   std::uint8_t menu_click_held = 0;
   std::int32_t alt_was_down = 0;
-  Message status_message = Message::kNone;
+  platform::Status status_message = platform::Status::kNone;
 };
 
 constexpr int kOpenEntryCapacity = 200;
@@ -72,4 +72,4 @@ class Menus {
   std::array<float, kRealSlots> reals_{};
 };
 
-}  // namespace menu
+}  // namespace core

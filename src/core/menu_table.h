@@ -6,7 +6,7 @@
 #include <span>
 #include <string_view>
 
-namespace menu {
+namespace core {
 
 enum class Kind : std::uint8_t {
   kLabel = 0,
@@ -70,4 +70,4 @@ constexpr int kWidth = 0, kHeight = 1, kHOffset = 2, kVOffset = 3, kNewX = 4, kN
               kScaling = 51, kAngle = 52;
 }  // namespace slot
 
-}  // namespace menu
+}  // namespace core
