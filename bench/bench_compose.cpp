@@ -46,7 +46,7 @@ void view_compose(benchmark::State& state, std::int32_t w, std::int32_t h, std::
   if (!workspace.reserve(w, screen_w)) std::abort();
   img::ViewState view;
   for (auto _ : state) {
-    img::view_update(view, img::kRedrawFull, true, store.working(), w, h, {back.data(), screen_w},
+    img::view_update(view, img::Redraw::kFull, true, store.working(), w, h, {back.data(), screen_w},
                      screen_w, screen_h, workspace);
     benchmark::DoNotOptimize(back.data());
     benchmark::ClobberMemory();

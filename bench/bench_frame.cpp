@@ -94,7 +94,7 @@ void BM_Pipeline(benchmark::State& state) {
 void BM_ComposeFull(benchmark::State& state) {
   Rig& r = rig(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    r.app->frame.redraw_request = 1;
+    r.app->frame.redraw_request = img::Redraw::kFull;
     core::update_view(*r.app);
   }
   label(state, static_cast<int>(state.range(0)));

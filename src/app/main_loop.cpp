@@ -53,8 +53,8 @@ void show_reminder(App& app) {
       "  pixel aspect/zoom",
   };
   platform::Screen& s = app.screen;
-  const auto& c = app.interface_colours;
-  s.set_colours(c[0], c[1]);
+  using core::Colour;
+  s.set_colours(app.colour(Colour::kBlack), app.colour(Colour::kDarkGrey));
   s.locate(5, 6);
   s.print(std::string(28, ' '));
   for (int row = 6; row <= 17; ++row) {
@@ -65,7 +65,7 @@ void show_reminder(App& app) {
   }
   s.locate(18, 6);
   s.print(std::string(28, ' '));
-  s.set_colours(c[0], c[2]);
+  s.set_colours(app.colour(Colour::kBlack), app.colour(Colour::kGrey));
   for (int i = 0; i < 12; ++i) {
     std::string text = kLines[i];
     text.resize(26, ' ');
@@ -79,7 +79,7 @@ void show_reminder(App& app) {
 
 // Every benchmark pass reloads, reprocesses and recomposes; a key or a right press ends it.
 void benchmark_step(App& app) {
-  app.frame.redraw_request = 1;
+  app.frame.redraw_request = img::Redraw::kFull;
   if (app.screen.timer() > app.frame.benchmark_start + 4.0) {
     app.frame.benchmark_start = app.screen.timer();
     app.frame.frame_counter = 0.0;
@@ -114,11 +114,11 @@ PassEnd run_pass(App& app) {
   if (f.reprocess_request == 1) {
     run_pipeline(app);
     f.reprocess_request = 0;
-    f.redraw_request = 1;
+    f.redraw_request = img::Redraw::kFull;
   }
-  if (f.redraw_request != 0) {
+  if (f.redraw_request != img::Redraw::kNone) {
     if (f.no_picture == 0) update_view(app);
-    f.redraw_request = 0;
+    f.redraw_request = img::Redraw::kNone;
     f.present_request = 1;
   }
   if (f.present_request == 1) present(app);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/colours.h"
 #include "core/menu_state.h"
 #include "core/settings.h"
 #include "image/image_store.h"
@@ -25,9 +26,9 @@ struct ScreenRecord {
 };
 
 struct FrameState {
-  std::uint8_t reprocess_request = 1;
-  std::uint8_t redraw_request = 0;  // 1 full recompose, 2 scroll
-  std::uint8_t present_request = 0;
+  bool reprocess_request = true;
+  img::Redraw redraw_request = img::Redraw::kNone;
+  bool present_request = false;
   std::uint8_t no_picture = 1;
   std::uint8_t interaction_mode = 0;  // 0 normal, 5 benchmark
   double benchmark_start = 0.0;
@@ -77,6 +78,7 @@ struct App {
   bool option(int bit) const { return menus.option(bit); }
   void set_status(platform::Status m) { menus.state.status_message = m; }
   platform::Status status() const { return menus.state.status_message; }
+  std::uint32_t colour(Colour c) const { return interface_colours[static_cast<std::size_t>(c)]; }
 };
 
 }  // namespace core

@@ -9,13 +9,13 @@
 #include "formats/loader.h"
 #include "image/colour_settings.h"
 #include "image/compose.h"
-#include "image/fit.h"
 #include "image/flip.h"
 #include "image/palette.h"
 #include "image/pipeline.h"
 #include "image/present.h"
 #include "image/resize.h"
 #include "image/view.h"
+#include "image/view_controls.h"
 #include "platform/keys.h"
 
 namespace core {
@@ -70,9 +70,8 @@ img::ConstPlane shown_plane(const App& app) {
   return img::shows_processed(colour_settings(app)) ? app.store.processed() : app.store.working();
 }
 
-void request_redraw(App& app, int redraw) {
-  app.frame.redraw_request =
-      static_cast<std::uint8_t>(img::combine_redraw(app.frame.redraw_request, redraw));
+void request_redraw(App& app, img::Redraw redraw) {
+  app.frame.redraw_request = img::combine_redraw(app.frame.redraw_request, redraw);
 }
 
 }  // namespace
@@ -114,13 +113,13 @@ void save_picture(App& app, int depth) {
 void fit_to_screen(App& app) {
   if (img::fit_to_screen(app.view, app.store.width, app.store.height, app.screen_record.width,
                          app.screen_record.height)) {
-    request_redraw(app, img::kRedrawFull);
+    request_redraw(app, img::Redraw::kFull);
   }
 }
 
 void original_size(App& app) {
   img::original_size(app.view);
-  request_redraw(app, img::kRedrawFull);
+  request_redraw(app, img::Redraw::kFull);
 }
 
 void flip_x(App& app) {
@@ -147,8 +146,8 @@ void resize_picture(App& app) {
 bool view_key(App& app, int scan_code) {
   const bool shift = app.screen.is_held(platform::scan::kLeftShift) ||
                      app.screen.is_held(platform::scan::kRightShift);
-  const int redraw = img::view_key(app.view, scan_code, shift);
-  if (redraw == img::kRedrawNone) return false;
+  const img::Redraw redraw = img::view_key(app.view, scan_code, shift);
+  if (redraw == img::Redraw::kNone) return false;
   request_redraw(app, redraw);
   return true;
 }
@@ -156,7 +155,7 @@ bool view_key(App& app, int scan_code) {
 void mouse_view(App& app) {
   if (app.option(core::option::kLockView)) return;
   const MouseState& m = app.mouse;
-  const int redraw =
+  const img::Redraw redraw =
       img::mouse_view(app.view, m.buttons, m.x - m.drag_origin_x, m.y - m.drag_origin_y,
                       app.previous_scaling, app.previous_aspect, app.screen_record.width);
   request_redraw(app, redraw);

@@ -10,15 +10,13 @@ namespace {
 constexpr int kTitleWidth = 26;
 constexpr int kFrameWidth = 28;
 constexpr int kFieldWidth = 24;
-constexpr int kBlack = 0, kDarkGrey = 1, kGrey = 2, kLightGrey = 3, kDarkBlue = 4;
 }  // namespace
 
 void filename_box(App& app, std::string_view title) {
   platform::Screen& s = app.screen;
-  const auto& c = app.interface_colours;
   const std::string inside(kTitleWidth, ' ');
 
-  s.set_colours(c[kBlack], c[kGrey]);
+  s.set_colours(app.colour(Colour::kBlack), app.colour(Colour::kGrey));
   s.locate(7, 7);
   s.print(title);
   s.locate(8, 7);
@@ -26,7 +24,7 @@ void filename_box(App& app, std::string_view title) {
   s.locate(9, 7);
   s.print(inside);
 
-  s.set_colours(c[kBlack], c[kDarkGrey]);
+  s.set_colours(app.colour(Colour::kBlack), app.colour(Colour::kDarkGrey));
   s.locate(6, 6);
   s.print(std::string(kFrameWidth, ' '));
   for (int row = 7; row <= 9; ++row) {
@@ -38,7 +36,7 @@ void filename_box(App& app, std::string_view title) {
   s.locate(10, 6);
   s.print(std::string(kFrameWidth, ' '));
 
-  s.set_colours(c[kLightGrey], c[kDarkBlue]);
+  s.set_colours(app.colour(Colour::kLightGrey), app.colour(Colour::kDarkBlue));
   s.locate(8, 8);
   s.print(std::string(kFieldWidth, ' '));
   s.locate(8, 8);

@@ -6,13 +6,9 @@
 #include <vector>
 
 #include "core/app.h"
+#include "core/colours.h"
 
 namespace core {
-
-inline constexpr std::uint32_t kInterfaceColours[16] = {
-    0x000000, 0x404040, 0x808080, 0xC0C0C0, 0x000040, 0x80C080, 0xC08080, 0x8080C0,
-    0xC0A080, 0xC060C0, 0,        0,        0,        0,        0,        0,
-};
 
 // The arguments after the program name joined with single blanks.
 std::string join_arguments(const std::vector<std::string>& arguments);

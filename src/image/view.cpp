@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "image/fit.h"
+#include "image/view_controls.h"
 
 namespace img {
 
@@ -139,19 +139,20 @@ Span visible_span(const ViewState& view, std::int32_t screen_w, std::int32_t scr
   return s;
 }
 
-void view_update(ViewState& view, int redraw, bool fit_first, ConstPlane source,
+void view_update(ViewState& view, Redraw redraw, bool fit_first, ConstPlane source,
                  std::int32_t image_w, std::int32_t image_h, Plane back, std::int32_t screen_w,
                  std::int32_t screen_h, ComposeWorkspace& workspace) {
-  if (redraw != kRedrawFull && redraw != kRedrawScroll) return;
+  if (redraw != Redraw::kFull && redraw != Redraw::kScroll) return;
   if (image_w < 1 || image_h < 1 || screen_w < 1 || screen_h < 1) return;
   view.requested_h = std::min(view.requested_h, screen_w - 1);
   view.requested_v = std::min(view.requested_v, screen_h - 1);
-  if (fit_first && fit_to_screen(view, image_w, image_h, screen_w, screen_h)) redraw = kRedrawFull;
+  if (fit_first && fit_to_screen(view, image_w, image_h, screen_w, screen_h))
+    redraw = Redraw::kFull;
   const std::int32_t shown_w = view.display_width, shown_h = view.display_height;
   update_display_size(view, image_w, image_h);
   // What is on screen can only be moved when it has the size to be shown; a scroll asked
   // for in the same pass as a zoom becomes a full redraw.
-  if (view.display_width != shown_w || view.display_height != shown_h) redraw = kRedrawFull;
+  if (view.display_width != shown_w || view.display_height != shown_h) redraw = Redraw::kFull;
   // At least one column and one row of the picture stay on screen.
   if (std::int64_t{view.display_width} + view.requested_h < 1) {
     view.requested_h = 1 - view.display_width;
@@ -160,13 +161,13 @@ void view_update(ViewState& view, int redraw, bool fit_first, ConstPlane source,
     view.requested_v = 1 - view.display_height;
   }
   const Screen s{source, image_w, image_h, back, screen_w, screen_h, workspace};
-  if (redraw == kRedrawScroll) {
+  if (redraw == Redraw::kScroll) {
     scroll_horizontal(view, s);
     scroll_vertical(view, s);
   }
   view.h_offset = view.requested_h;
   view.v_offset = view.requested_v;
-  if (redraw == kRedrawFull) {
+  if (redraw == Redraw::kFull) {
     for (std::int32_t r = 0; r < screen_h; ++r) std::fill_n(back.row(r), screen_w, Pixel{0});
     compose_span(view, s, visible_span(view, screen_w, screen_h));
   }

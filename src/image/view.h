@@ -16,10 +16,9 @@ struct ViewState {
   std::int32_t display_width = 0, display_height = 0;
 };
 
-// Redraw requests.
-constexpr int kRedrawNone = 0;
-constexpr int kRedrawFull = 1;
-constexpr int kRedrawScroll = 2;
+// What the next pass must do to the back buffer: nothing, compose everything, or move what
+// is on screen and compose only the newly uncovered strips.
+enum class Redraw : std::uint8_t { kNone = 0, kFull = 1, kScroll = 2 };
 
 // The largest display size: display size x 512 stays within a signed 32-bit value, so every
 // offset and fixed-point position derived from it does too.
@@ -42,7 +41,7 @@ Span visible_span(const ViewState& view, std::int32_t screen_w, std::int32_t scr
 // screen and compose the strips that come into view), with the automatic fit first when
 // `fit_first` is set; the requested offsets are bounded and become the offsets. An empty
 // picture leaves the back buffer as it was. `back` is screen_w x screen_h pixel words.
-void view_update(ViewState& view, int redraw, bool fit_first, ConstPlane source,
+void view_update(ViewState& view, Redraw redraw, bool fit_first, ConstPlane source,
                  std::int32_t image_w, std::int32_t image_h, Plane back, std::int32_t screen_w,
                  std::int32_t screen_h, ComposeWorkspace& workspace);
 

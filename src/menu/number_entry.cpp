@@ -12,7 +12,6 @@ namespace menu {
 namespace {
 
 constexpr int kPollPauseMs = 30;
-constexpr int kFieldForeground = 3, kFieldBackground = 4;
 
 enum class EditEnd { kFinished, kAdvance, kAbandoned };
 
@@ -30,7 +29,7 @@ EditEnd edit_one(core::App& app, int index) {
   const OpenEntry& e = app.menus.entry(index);
   const int row = e.row;
   const int field = value_field_column(e);
-  s.set_colours(app.interface_colours[kFieldForeground], app.interface_colours[kFieldBackground]);
+  s.set_colours(app.colour(core::Colour::kLightGrey), app.colour(core::Colour::kDarkBlue));
   s.locate(row, field);
   s.print("_      ");
 

@@ -13,24 +13,22 @@ constexpr std::size_t kValueLength = 7;  // characters of a formatted value, sig
 constexpr std::size_t kShownNameLength = 24;
 constexpr int kStatusRow = 23;
 
-// Interface colour numbers.
-constexpr int kBlack = 0, kGrey = 2, kLightGrey = 3, kDarkBlue = 4, kLightGreen = 5, kLightRed = 6,
-              kLightBlue = 7;
+using core::Colour;
 
-int text_colour(Kind kind) {
+Colour text_colour(Kind kind) {
   switch (kind) {
     case Kind::kOpener:
-      return kLightBlue;
+      return Colour::kLightBlue;
     case Kind::kCheckBox:
-      return kLightGreen;
+      return Colour::kLightGreen;
     case Kind::kCommand:
-      return kLightRed;
+      return Colour::kLightRed;
     case Kind::kLabel:
     case Kind::kShownValue:
     case Kind::kEditedValue:
-      return kGrey;
+      return Colour::kGrey;
   }
-  return kGrey;
+  return Colour::kGrey;
 }
 
 // The rounded ends of the selection bar: four one-pixel lines on each side, each shorter
@@ -49,14 +47,13 @@ void draw_selection_caps(core::App& app, const OpenEntry& e, std::uint32_t colou
 
 void draw_entry(core::App& app, int index) {
   platform::Screen& s = app.screen;
-  const auto& colours = app.interface_colours;
   const OpenEntry& e = app.menus.entry(index);
   const MenuItem& item = *e.item;
 
-  const std::uint32_t foreground = colours[static_cast<std::size_t>(text_colour(item.kind))];
-  std::uint32_t background = colours[kBlack];
+  const std::uint32_t foreground = app.colour(text_colour(item.kind));
+  std::uint32_t background = app.colour(Colour::kBlack);
   if (index == app.menus.state.selected_entry) {
-    background = colours[kLightGrey];
+    background = app.colour(Colour::kLightGrey);
     draw_selection_caps(app, e, background);
   }
   s.set_colours(foreground, background);
@@ -68,7 +65,8 @@ void draw_entry(core::App& app, int index) {
     s.print("X");
   }
   if (item.kind == Kind::kShownValue || item.kind == Kind::kEditedValue) {
-    if (item.kind == Kind::kEditedValue) s.set_colours(colours[kLightGrey], colours[kDarkBlue]);
+    if (item.kind == Kind::kEditedValue)
+      s.set_colours(app.colour(Colour::kLightGrey), app.colour(Colour::kDarkBlue));
     const std::string text = format_value(app.menus.value_as_real(item.argument));
     const std::string field = std::string(kValueLength - text.size(), ' ') + text;
     s.locate(e.row, value_field_column(e));
@@ -113,10 +111,9 @@ std::string format_value(float value) {
 
 void draw_menus(core::App& app) {
   platform::Screen& s = app.screen;
-  const auto& colours = app.interface_colours;
   Menus& menus = app.menus;
 
-  s.set_colours(colours[kLightGreen], colours[kBlack]);
+  s.set_colours(app.colour(Colour::kLightGreen), app.colour(Colour::kBlack));
   s.locate(1, 3);
   s.print("current file: " + app.current_name.substr(0, kShownNameLength));
 
@@ -147,7 +144,7 @@ void draw_menus(core::App& app) {
 
 void draw_status_line(core::App& app) {
   platform::Screen& s = app.screen;
-  s.set_colours(app.interface_colours[kLightGreen], app.interface_colours[kBlack]);
+  s.set_colours(app.colour(Colour::kLightGreen), app.colour(Colour::kBlack));
   const Status m = app.menus.state.status_message;
   if (m == Status::kNone) return;
   s.locate(kStatusRow, 1);

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "image/fit.h"
 #include "image/view.h"
+#include "image/view_controls.h"
 
 namespace {
 
@@ -68,7 +68,7 @@ TEST(Fit, OriginalSizeKeepsTheOffsets) {
 }
 
 TEST(ViewKeys, EachKeyMovesOrZooms) {
-  namespace k = img::viewkey;
+  namespace k = platform::scan;
   const struct {
     int scan;
     bool shift;
@@ -89,7 +89,7 @@ TEST(ViewKeys, EachKeyMovesOrZooms) {
     img::ViewState view;
     view.requested_h = 100;
     view.requested_v = -100;
-    EXPECT_EQ(img::view_key(view, c.scan, c.shift), c.redraw) << c.scan;
+    EXPECT_EQ(static_cast<int>(img::view_key(view, c.scan, c.shift)), c.redraw) << c.scan;
     EXPECT_EQ(view.requested_h, 100 + c.dh) << c.scan;
     EXPECT_EQ(view.requested_v, -100 + c.dv) << c.scan;
     EXPECT_EQ(view.scaling, c.scaling) << c.scan;
@@ -99,7 +99,7 @@ TEST(ViewKeys, EachKeyMovesOrZooms) {
 
 TEST(ViewKeys, HomeFourteenTimesHalvesTheZoom) {
   img::ViewState view;
-  for (int i = 0; i < 14; ++i) img::view_key(view, img::viewkey::kHome, false);
+  for (int i = 0; i < 14; ++i) img::view_key(view, platform::scan::kHome, false);
   EXPECT_NEAR(view.scaling, 0.48767, 1e-5);  // 0.95 to the 14th power
 }
 
@@ -107,14 +107,14 @@ TEST(ViewKeys, HomeFourteenTimesHalvesTheZoom) {
 // saturate.
 TEST(ViewKeys, UnboundedFactorsAndSaturatingOffsets) {
   img::ViewState view;
-  for (int i = 0; i < 2000; ++i) img::view_key(view, img::viewkey::kEnd, false);
+  for (int i = 0; i < 2000; ++i) img::view_key(view, platform::scan::kEnd, false);
   EXPECT_TRUE(std::isinf(view.scaling));
-  for (int i = 0; i < 3000; ++i) img::view_key(view, img::viewkey::kPageUp, false);
+  for (int i = 0; i < 3000; ++i) img::view_key(view, platform::scan::kPageUp, false);
   EXPECT_LT(view.aspect, 1e-40f);  // a denormal that 0.95 no longer lowers
   view.requested_h = std::numeric_limits<std::int32_t>::max() - 10;
   view.requested_v = std::numeric_limits<std::int32_t>::min() + 10;
-  img::view_key(view, img::viewkey::kLeft, true);
-  img::view_key(view, img::viewkey::kDown, true);
+  img::view_key(view, platform::scan::kLeft, true);
+  img::view_key(view, platform::scan::kDown, true);
   EXPECT_EQ(view.requested_h, std::numeric_limits<std::int32_t>::max());
   EXPECT_EQ(view.requested_v, std::numeric_limits<std::int32_t>::min());
 }
@@ -145,9 +145,9 @@ TEST(MouseView, DragsPanZoomAndStretch) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     img::ViewState view;
-    const int redraw =
+    const img::Redraw redraw =
         img::mouse_view(view, c.buttons, c.dx, c.dy, c.previous_scaling, c.previous_aspect, 640);
-    EXPECT_EQ(redraw, c.redraw);
+    EXPECT_EQ(static_cast<int>(redraw), c.redraw);
     EXPECT_FLOAT_EQ(view.scaling, c.scaling);
     EXPECT_FLOAT_EQ(view.aspect, c.aspect);
     EXPECT_EQ(view.requested_h, c.h);
@@ -158,15 +158,18 @@ TEST(MouseView, DragsPanZoomAndStretch) {
 // The mouse works from the factors as the previous pass ended, not as a key left them.
 TEST(MouseView, StartsFromThePreviousPass) {
   img::ViewState view;
-  img::view_key(view, img::viewkey::kEnd, false);  // scaling 1.05 in this pass
-  EXPECT_EQ(img::mouse_view(view, img::kRightButton, 64, 0, 1.0f, 1.0f, 640), 1);
+  img::view_key(view, platform::scan::kEnd, false);  // scaling 1.05 in this pass
+  EXPECT_EQ(img::mouse_view(view, img::kRightButton, 64, 0, 1.0f, 1.0f, 640), img::Redraw::kFull);
   EXPECT_FLOAT_EQ(view.scaling, 1.1f);
 }
 
 TEST(Redraw, AFullRedrawIsNeverLoweredToAScroll) {
   const int cases[][3] = {{0, 0, 0}, {0, 1, 1}, {0, 2, 2}, {1, 0, 1}, {1, 2, 1},
                           {2, 1, 1}, {2, 0, 2}, {2, 2, 2}, {1, 1, 1}};
-  for (const auto& c : cases) EXPECT_EQ(img::combine_redraw(c[0], c[1]), c[2]);
+  for (const auto& c : cases) {
+    const img::Redraw joined = img::combine_redraw(img::Redraw(c[0]), img::Redraw(c[1]));
+    EXPECT_EQ(static_cast<int>(joined), c[2]);
+  }
 }
 
 }  // namespace

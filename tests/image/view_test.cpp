@@ -67,7 +67,7 @@ struct Scene {
   }
   img::Plane back_plane() { return {back.data(), screen_w}; }
   img::ConstPlane source() const { return {picture.data(), image_w}; }
-  void update(img::ViewState& view, int redraw, bool fit_first = false) {
+  void update(img::ViewState& view, img::Redraw redraw, bool fit_first = false) {
     img::view_update(view, redraw, fit_first, source(), image_w, image_h, back_plane(), screen_w,
                      screen_h, workspace);
   }
@@ -101,7 +101,7 @@ TEST(View, RequestedOffsetsAreBounded) {
     view.scaling = 2.0f;
     view.requested_h = c.requested_h;
     view.requested_v = c.requested_v;
-    scene.update(view, img::kRedrawFull);
+    scene.update(view, img::Redraw::kFull);
     EXPECT_EQ(view.h_offset, c.h) << c.requested_h;
     EXPECT_EQ(view.v_offset, c.v) << c.requested_v;
     EXPECT_EQ(view.requested_h, c.h);
@@ -117,7 +117,7 @@ TEST(View, FullRedrawClearsAndComposes) {
   view.aspect = 0.8f;
   view.requested_h = 5;
   view.requested_v = -7;
-  scene.update(view, img::kRedrawFull);
+  scene.update(view, img::Redraw::kFull);
   EXPECT_EQ(view.display_width, 36);  // 30 x 1.5 x 0.8
   EXPECT_EQ(view.display_height, 30);
   EXPECT_EQ(scene.back, scene.expected(view));
@@ -130,8 +130,8 @@ TEST(View, EmptyPictureLeavesTheBackBuffer) {
   for (auto [w, h] : {std::pair{0, 10}, {10, 0}, {-4, 5}}) {
     Scene scene(16, 16, 4, 4);
     img::ViewState view;
-    img::view_update(view, img::kRedrawFull, true, scene.source(), w, h, scene.back_plane(), 16, 16,
-                     scene.workspace);
+    img::view_update(view, img::Redraw::kFull, true, scene.source(), w, h, scene.back_plane(), 16,
+                     16, scene.workspace);
     EXPECT_EQ(scene.back, std::vector<Pixel>(256, 0x00DEAD));
   }
 }
@@ -141,7 +141,7 @@ TEST(View, DisplayBelowTwoLeavesBlack) {
   img::ViewState view;
   view.scaling = 0.15f;  // 1.5 rounds to 2 across, but ...
   view.aspect = 0.5f;    // ... 0.75 rounds to 1
-  scene.update(view, img::kRedrawFull);
+  scene.update(view, img::Redraw::kFull);
   EXPECT_EQ(view.display_width, 1);
   EXPECT_EQ(scene.back, std::vector<Pixel>(40 * 30, 0));
 }
@@ -150,7 +150,7 @@ TEST(View, AutomaticFitComesFirstAndRedrawsAll) {
   Scene scene(64, 48, 32, 20);
   img::ViewState view;
   view.requested_h = -1000;  // a scroll request is turned into a full redraw
-  scene.update(view, img::kRedrawScroll, true);
+  scene.update(view, img::Redraw::kScroll, true);
   EXPECT_EQ(view.scaling, 2.0f);
   EXPECT_EQ(view.h_offset, 0);
   EXPECT_EQ(view.v_offset, 4);
@@ -179,13 +179,13 @@ TEST(View, ScrollComposesOnlyTheStripComingIntoView) {
     img::ViewState view;
     view.requested_h = c.start_h;
     view.requested_v = 5;
-    scene.update(view, img::kRedrawFull);
+    scene.update(view, img::Redraw::kFull);
     // Mark every pixel of the picture's rows: columns still marked afterwards were moved.
     for (std::int32_t x = 0; x < 120; ++x) {
       if (scene.at(x, 10) != 0) scene.at(x, 10) = kMark;
     }
     view.requested_h = c.requested_h;
-    scene.update(view, img::kRedrawScroll);
+    scene.update(view, img::Redraw::kScroll);
     const std::vector<Pixel> expected = scene.expected(view);
     for (std::int32_t x = 0; x < 120; ++x) {
       const Pixel want = expected[std::size_t(10) * 120 + x];
@@ -220,12 +220,12 @@ TEST(View, ScrollingMatchesAFullRedraw) {
     view.aspect = 0.5f + float(rng() % 100) / 60.0f;
     view.requested_h = std::int32_t(rng() % 200) - 100;
     view.requested_v = std::int32_t(rng() % 200) - 100;
-    scene.update(view, img::kRedrawFull);
+    scene.update(view, img::Redraw::kFull);
     for (int move = 0; move < 25; ++move) {
       const std::int32_t reach = (rng() % 4 == 0) ? 3 * sw : 20;
       view.requested_h += std::int32_t(rng() % (2 * reach + 1)) - reach;
       view.requested_v += std::int32_t(rng() % (2 * reach + 1)) - reach;
-      scene.update(view, img::kRedrawScroll);
+      scene.update(view, img::Redraw::kScroll);
       ASSERT_EQ(scene.back, scene.expected(view))
           << "round " << round << " move " << move << " offsets " << view.h_offset << ","
           << view.v_offset;
@@ -237,10 +237,10 @@ TEST(View, ScrollingMatchesAFullRedraw) {
 TEST(View, ScrollAfterAZoomRedrawsAll) {
   Scene scene(64, 48, 30, 20);
   img::ViewState view;
-  scene.update(view, img::kRedrawFull);
+  scene.update(view, img::Redraw::kFull);
   view.scaling = 1.5f;
   view.requested_h = 4;
-  scene.update(view, img::kRedrawScroll);
+  scene.update(view, img::Redraw::kScroll);
   EXPECT_EQ(view.display_width, 45);
   EXPECT_EQ(scene.back, scene.expected(view));
 }
@@ -259,11 +259,11 @@ TEST(View, ExtremeFactorsAreSafe) {
     view.aspect = c.aspect;
     view.requested_h = -30;
     view.requested_v = 7;
-    scene.update(view, img::kRedrawFull);
+    scene.update(view, img::Redraw::kFull);
     EXPECT_EQ(scene.back, scene.expected(view)) << c.scaling << " " << c.aspect;
     view.requested_h -= 64;
     view.requested_v += 100;
-    scene.update(view, img::kRedrawScroll);
+    scene.update(view, img::Redraw::kScroll);
     EXPECT_EQ(scene.back, scene.expected(view)) << c.scaling << " " << c.aspect;
     EXPECT_GE(std::int64_t{view.display_width} + view.h_offset, 1);
     EXPECT_GE(std::int64_t{view.display_height} + view.v_offset, 1);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "formats/jpeg/decoder.h"
+#include "formats/jpeg/marker_codes.h"
 
 namespace formats {
 namespace {
@@ -109,24 +110,24 @@ LoadResult JpegDecoder::decode(std::span<const std::uint8_t> file, img::ImageSto
   for (;;) {
     const std::uint8_t first = in.u8();
     const std::uint8_t kind = in.u8();
-    if (!in.ok() || first != 0xFF) return fail();
+    if (!in.ok() || first != marker::kPrefix) return fail();
     switch (kind) {
-      case 0xD8:  // start of image: nothing to read
+      case marker::kStartOfImage:  // start of image: nothing to read
         break;
-      case 0xD9:  // end of image before any scan
-      case 0xC2:  // progressive frames are not decoded
+      case marker::kEndOfImage:        // end of image before any scan
+      case marker::kProgressiveFrame:  // progressive frames are not decoded
         return fail();
-      case 0xDD:  // restart interval; its length field is not used
+      case marker::kRestartInterval:  // restart interval; its length field is not used
         in.u16();
         restart_interval = in.u16();
         break;
-      case 0xDB:
+      case marker::kQuantisationTables:
         if (!read_quantisation(in, tables_)) return fail();
         break;
-      case 0xC4:
+      case marker::kHuffmanTables:
         if (!read_huffman(in, tables_, staging_)) return fail();
         break;
-      case 0xC0: {  // baseline frame; the size takes effect at once
+      case marker::kBaselineFrame: {  // baseline frame; the size takes effect at once
         in.u16();
         in.u8();  // sample precision: always 8 bits here
         const std::uint16_t height = in.u16();
@@ -150,7 +151,7 @@ LoadResult JpegDecoder::decode(std::span<const std::uint8_t> file, img::ImageSto
         frame_read = true;
         break;
       }
-      case 0xDA: {  // start of scan; the length and component count are not used
+      case marker::kStartOfScan: {  // start of scan; the length and component count are not used
         in.u16();
         const int count = in.u8();
         for (int i = 0; i < count; ++i) {

@@ -1,4 +1,4 @@
-#include "image/fit.h"
+#include "image/view_controls.h"
 
 #include <algorithm>
 #include <cmath>
@@ -48,58 +48,58 @@ void original_size(ViewState& view) {
   view.scaling = 1.0f;
 }
 
-int view_key(ViewState& view, int scan_code, bool shift) {
+Redraw view_key(ViewState& view, int scan_code, bool shift) {
   const int step = shift ? 64 : 8;
   switch (scan_code) {
-    case viewkey::kDown:
+    case platform::scan::kDown:
       view.requested_v = add_saturated(view.requested_v, -step);
-      return kRedrawScroll;
-    case viewkey::kRight:
+      return Redraw::kScroll;
+    case platform::scan::kRight:
       view.requested_h = add_saturated(view.requested_h, -step);
-      return kRedrawScroll;
-    case viewkey::kLeft:
+      return Redraw::kScroll;
+    case platform::scan::kLeft:
       view.requested_h = add_saturated(view.requested_h, step);
-      return kRedrawScroll;
-    case viewkey::kUp:
+      return Redraw::kScroll;
+    case platform::scan::kUp:
       view.requested_v = add_saturated(view.requested_v, step);
-      return kRedrawScroll;
-    case viewkey::kPageUp:
+      return Redraw::kScroll;
+    case platform::scan::kPageUp:
       view.aspect = scaled(view.aspect, 0.95);
-      return kRedrawFull;
-    case viewkey::kPageDown:
+      return Redraw::kFull;
+    case platform::scan::kPageDown:
       view.aspect = scaled(view.aspect, 1.05);
-      return kRedrawFull;
-    case viewkey::kHome:
+      return Redraw::kFull;
+    case platform::scan::kHome:
       view.scaling = scaled(view.scaling, 0.95);
-      return kRedrawFull;
-    case viewkey::kEnd:
+      return Redraw::kFull;
+    case platform::scan::kEnd:
       view.scaling = scaled(view.scaling, 1.05);
-      return kRedrawFull;
+      return Redraw::kFull;
     default:
-      return kRedrawNone;
+      return Redraw::kNone;
   }
 }
 
-int mouse_view(ViewState& view, int buttons, std::int32_t dx, std::int32_t dy,
-               float previous_scaling, float previous_aspect, std::int32_t screen_w) {
+Redraw mouse_view(ViewState& view, int buttons, std::int32_t dx, std::int32_t dy,
+                  float previous_scaling, float previous_aspect, std::int32_t screen_w) {
   // A drag across the whole screen width adds 1 to the factor.
   const double change = screen_w > 0 ? static_cast<double>(dx) / screen_w : 0.0;
   if ((buttons & (kLeftButton | kRightButton)) == (kLeftButton | kRightButton)) {
     view.aspect = static_cast<float>(double{previous_aspect} + change);
     if (view.aspect < 0.1) view.aspect = 0.1f;
-    return view.aspect != previous_aspect ? kRedrawFull : kRedrawNone;
+    return view.aspect != previous_aspect ? Redraw::kFull : Redraw::kNone;
   }
   if (buttons & kLeftButton) {
     view.requested_h = add_saturated(view.requested_h, 2 * std::int64_t{dx});
     view.requested_v = add_saturated(view.requested_v, 2 * std::int64_t{dy});
-    return kRedrawScroll;
+    return Redraw::kScroll;
   }
   if (buttons & kRightButton) {
     view.scaling = static_cast<float>(double{previous_scaling} + change);
     if (view.scaling < 0.01) view.scaling = 0.01f;
-    return view.scaling != previous_scaling ? kRedrawFull : kRedrawNone;
+    return view.scaling != previous_scaling ? Redraw::kFull : Redraw::kNone;
   }
-  return kRedrawNone;
+  return Redraw::kNone;
 }
 
 }  // namespace img
