@@ -27,6 +27,7 @@
 #include "core/menu_state.h"
 #include "core/menu_table.h"
 #include "core/startup.h"
+#include "fuzz_support.h"
 #include "platform/keys.h"
 #include "platform/scripted_screen.h"
 
@@ -43,7 +44,7 @@ inline std::string file_bytes(const fs::path& p) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-inline void put_file(const fs::path& p, const std::string& bytes) {
+void put_file(const fs::path& p, const std::string& bytes) {
   std::ofstream out(p, std::ios::binary | std::ios::trunc);
   out << bytes;
 }
@@ -55,133 +56,98 @@ inline int open_descriptors() {
   return n;
 }
 
-// The folder the program runs in: <base>/pictures, the current folder while this lives.
-// <base> holds nothing else, so anything written beside the pictures' folder shows there.
-class AppFuzzFolder {
- public:
-  AppFuzzFolder() {
-    std::string pattern = (fs::temp_directory_path() / "veldran-fuzz-app-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) __builtin_trap();
-    base_ = pattern;
-    folder_ = base_ / "pictures";
-    fs::create_directories(folder_ / "sub");
-    const fs::path samples = fs::path(VELDRAN_SOURCE_DIR) / "samples";
-    const std::string jpeg = file_bytes(samples / "card_420.jpg");
-    files_ = {
-        {"card_8bit.bmp", file_bytes(samples / "card_8bit.bmp")},
-        {"card_16bit.bmp", file_bytes(samples / "card_16bit.bmp")},
-        {"card_420.jpg", jpeg},
-        {"card_grey.jpg", file_bytes(samples / "card_grey.jpg")},
-        {"big.jpg", file_bytes(samples / "p03_640x480_420.jpg")},  // larger than the store
-        {"cut.jpg", jpeg.substr(0, jpeg.size() / 2)},
-        {"notes.bmp", "not a picture\n"},
-        {"sub/inner.bmp", file_bytes(samples / "card_8bit.bmp")},
-    };
-    for (const auto& [name, bytes] : files_) {
-      if (bytes.empty() && name != "notes.bmp") __builtin_trap();  // samples/ not found
-    }
-    previous_ = fs::current_path();
-    fs::current_path(folder_);
-    restore();
-  }
-  ~AppFuzzFolder() {
-    std::error_code ec;
-    fs::current_path(previous_, ec);
-    fs::remove_all(base_, ec);
-  }
-  AppFuzzFolder(const AppFuzzFolder&) = delete;
-  AppFuzzFolder& operator=(const AppFuzzFolder&) = delete;
-
-  // Names a prompt may be given: the folder's own files, names of things that are not
-  // pictures, a folder, places that do not exist.
-  static constexpr std::string_view kNames[] = {
-      "card_8bit.bmp",
-      "card_16bit.bmp",
-      "card_420.jpg",
-      "card_grey.jpg",
-      "big.jpg",
-      "cut.jpg",
-      "notes.bmp",
-      "pipe.bmp",
-      "sub",
-      "sub/inner.bmp",
-      "sub/",
-      "missing/x.bmp",
-      "new.bmp",
-      ".",
-      "..",
-      "VELDRAN.INI",
-      "  \"a, b.bmp\"",
-      "c.bmp, card_8bit.bmp",
+AppFuzzFolder::AppFuzzFolder() {
+  std::string pattern = (fs::temp_directory_path() / "veldran-fuzz-app-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) __builtin_trap();
+  base_ = pattern;
+  folder_ = base_ / "pictures";
+  fs::create_directories(folder_ / "sub");
+  const fs::path samples = fs::path(VELDRAN_SOURCE_DIR) / "samples";
+  const std::string jpeg = file_bytes(samples / "card_420.jpg");
+  files_ = {
+      {"card_8bit.bmp", file_bytes(samples / "card_8bit.bmp")},
+      {"card_16bit.bmp", file_bytes(samples / "card_16bit.bmp")},
+      {"card_420.jpg", jpeg},
+      {"card_grey.jpg", file_bytes(samples / "card_grey.jpg")},
+      {"big.jpg", file_bytes(samples / "p03_640x480_420.jpg")},  // larger than the store
+      {"cut.jpg", jpeg.substr(0, jpeg.size() / 2)},
+      {"notes.bmp", "not a picture\n"},
+      {"sub/inner.bmp", file_bytes(samples / "card_8bit.bmp")},
   };
-
-  // Checks what a run left behind; false with the fault named when something is wrong.
-  bool check(std::string& fault) const {
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(base_, ec)) {
-      if (e.path().filename() != "pictures") {
-        fault = "written outside the folder: " + e.path().string();
-        return false;
-      }
-    }
-    for (auto it = fs::recursive_directory_iterator(folder_, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-      const std::string name = fs::relative(it->path(), folder_).string();
-      if (name.size() >= 4 && name.compare(name.size() - 4, 4, ".tmp") == 0) {
-        fault = "temporary file left: " + name;
-        return false;
-      }
-      if (!it->is_regular_file() || name == "VELDRAN.INI") continue;
-      const std::string now = file_bytes(it->path());
-      bool unchanged = false;
-      for (const auto& [original_name, bytes] : files_) {
-        if (original_name == name) unchanged = now == bytes;
-      }
-      if (!unchanged && !whole_bmp(now)) {
-        fault = "a file that is neither its old self nor a whole BMP: " + name;
-        return false;
-      }
-    }
-    return true;
+  for (const auto& [name, bytes] : files_) {
+    if (bytes.empty() && name != "notes.bmp") __builtin_trap();  // samples/ not found
   }
+  previous_ = fs::current_path();
+  fs::current_path(folder_);
+  restore();
+}
 
-  // Puts every file back as it was and removes whatever the run added.
-  void restore() const {
-    std::error_code ec;
-    std::vector<fs::path> extra;
-    for (auto it = fs::recursive_directory_iterator(folder_, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-      const std::string name = fs::relative(it->path(), folder_).string();
-      bool known = name == "sub" || name == "pipe.bmp";
-      for (const auto& f : files_) known = known || f.first == name;
-      if (!known) extra.push_back(it->path());
-    }
-    for (const fs::path& p : extra) fs::remove_all(p, ec);
-    for (const auto& [name, bytes] : files_) {
-      if (!fs::is_regular_file(folder_ / name) || file_bytes(folder_ / name) != bytes) {
-        fs::remove_all(folder_ / name, ec);
-        put_file(folder_ / name, bytes);
-      }
-    }
-    // A named pipe: opening it for reading waits for a writer that never comes.
-    struct stat st {};
-    if (lstat((folder_ / "pipe.bmp").c_str(), &st) != 0 || !S_ISFIFO(st.st_mode)) {
-      fs::remove_all(folder_ / "pipe.bmp", ec);
-      if (mkfifo((folder_ / "pipe.bmp").c_str(), 0644) != 0) __builtin_trap();
+AppFuzzFolder::~AppFuzzFolder() {
+  std::error_code ec;
+  fs::current_path(previous_, ec);
+  fs::remove_all(base_, ec);
+}
+
+bool AppFuzzFolder::check(std::string& fault) const {
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(base_, ec)) {
+    if (e.path().filename() != "pictures") {
+      fault = "written outside the folder: " + e.path().string();
+      return false;
     }
   }
-
- private:
-  static bool whole_bmp(const std::string& b) {
-    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return false;
-    std::uint32_t size = 0;
-    for (int i = 5; i >= 2; --i) size = (size << 8) | static_cast<unsigned char>(b[i]);
-    return size == b.size();
+  for (auto it = fs::recursive_directory_iterator(folder_, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    const std::string name = fs::relative(it->path(), folder_).string();
+    if (name.size() >= 4 && name.compare(name.size() - 4, 4, ".tmp") == 0) {
+      fault = "temporary file left: " + name;
+      return false;
+    }
+    if (!it->is_regular_file() || name == "VELDRAN.INI") continue;
+    const std::string now = file_bytes(it->path());
+    bool unchanged = false;
+    for (const auto& [original_name, bytes] : files_) {
+      if (original_name == name) unchanged = now == bytes;
+    }
+    if (!unchanged && !whole_bmp(now)) {
+      fault = "a file that is neither its old self nor a whole BMP: " + name;
+      return false;
+    }
   }
+  return true;
+}
 
-  fs::path base_, folder_, previous_;
-  std::vector<std::pair<std::string, std::string>> files_;
-};
+void AppFuzzFolder::restore() const {
+  std::error_code ec;
+  std::vector<fs::path> extra;
+  for (auto it = fs::recursive_directory_iterator(folder_, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    const std::string name = fs::relative(it->path(), folder_).string();
+    bool known = name == "sub" || name == "pipe.bmp";
+    for (const auto& f : files_) known = known || f.first == name;
+    if (!known) extra.push_back(it->path());
+  }
+  for (const fs::path& p : extra) fs::remove_all(p, ec);
+  for (const auto& [name, bytes] : files_) {
+    if (!fs::is_regular_file(folder_ / name) || file_bytes(folder_ / name) != bytes) {
+      fs::remove_all(folder_ / name, ec);
+      put_file(folder_ / name, bytes);
+    }
+  }
+  // A named pipe: opening it for reading waits for a writer that never comes.
+  struct stat st {};
+  if (lstat((folder_ / "pipe.bmp").c_str(), &st) != 0 || !S_ISFIFO(st.st_mode)) {
+    fs::remove_all(folder_ / "pipe.bmp", ec);
+    if (mkfifo((folder_ / "pipe.bmp").c_str(), 0644) != 0) __builtin_trap();
+  }
+}
+
+bool AppFuzzFolder::whole_bmp(const std::string& b) {
+  if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return false;
+  std::uint32_t size = 0;
+  for (int i = 5; i >= 2; --i) size = (size << 8) | static_cast<unsigned char>(b[i]);
+  return size == b.size();
+}
 
 // Reads the input a byte at a time; zeros once it is used up.
 struct ByteReader {
@@ -420,7 +386,7 @@ inline bool run_to_the_end(core::App& app, int steps) {
 }
 
 // One run; false when the program misbehaved.
-inline bool app_input(const AppFuzzFolder& folder, const std::uint8_t* data, std::size_t size) {
+bool app_input(const AppFuzzFolder& folder, const std::uint8_t* data, std::size_t size) {
   // The numbered modes up to 640 x 480, and custom screens with more than 255 text rows
   // (320 x 4200) or columns (2400 x 200).
   static constexpr int kModes[8] = {13, 14, 15, 18, 3204200, 24000200, 16, 17};
@@ -472,12 +438,9 @@ inline bool app_input(const AppFuzzFolder& folder, const std::uint8_t* data, std
   return ok;
 }
 
-}  // namespace fuzz
-
-#ifndef VELDRAN_FUZZ_ENTRY_ONLY
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const fuzz::AppFuzzFolder* folder = new fuzz::AppFuzzFolder;
-  if (!fuzz::app_input(*folder, data, size)) __builtin_trap();
-  return 0;
+bool app_input(const std::uint8_t* data, std::size_t size) {
+  static const AppFuzzFolder* folder = new AppFuzzFolder;
+  return app_input(*folder, data, size);
 }
-#endif
+
+}  // namespace fuzz

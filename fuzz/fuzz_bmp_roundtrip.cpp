@@ -11,12 +11,13 @@
 
 #include "formats/bmp_writer.h"
 #include "formats/loader.h"
+#include "fuzz_support.h"
 
 namespace fuzz {
 
 // Input layout: depth selector, width, height, pal_size low byte and high bit, then
 // 256 colour keys (3 bytes each, as many as present) and the pixels (3 bytes each).
-inline bool bmp_roundtrip_input(const std::uint8_t* data, std::size_t size) {
+bool bmp_roundtrip_input(const std::uint8_t* data, std::size_t size) {
   constexpr std::int32_t kMax = 64;
   static img::ImageStore* stores[2] = {nullptr, nullptr};
   for (img::ImageStore*& s : stores) {
@@ -90,10 +91,3 @@ inline bool bmp_roundtrip_input(const std::uint8_t* data, std::size_t size) {
 }
 
 }  // namespace fuzz
-
-#ifndef VELDRAN_FUZZ_ENTRY_ONLY
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (!fuzz::bmp_roundtrip_input(data, size)) __builtin_trap();
-  return 0;
-}
-#endif

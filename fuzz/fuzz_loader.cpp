@@ -8,11 +8,12 @@
 #include <string>
 
 #include "formats/loader.h"
+#include "fuzz_support.h"
 
 namespace fuzz {
 
 // Returns true when the load behaved: a known message and a size inside the store.
-inline bool loader_input(const std::uint8_t* data, std::size_t size) {
+bool loader_input(const std::uint8_t* data, std::size_t size) {
   static img::ImageStore* store = [] {
     auto* s = new img::ImageStore;
     std::string error;
@@ -40,10 +41,3 @@ inline bool loader_input(const std::uint8_t* data, std::size_t size) {
 }
 
 }  // namespace fuzz
-
-#ifndef VELDRAN_FUZZ_ENTRY_ONLY
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (!fuzz::loader_input(data, size)) __builtin_trap();
-  return 0;
-}
-#endif

@@ -55,8 +55,8 @@ struct EntryChain {
   std::vector<int> slots;  // the values Tab moves through, in list order
 };
 
-inline bool number_entry_input(const ScratchSettings& settings, const std::uint8_t* data,
-                               std::size_t size) {
+bool number_entry_input(const ScratchSettings& settings, const std::uint8_t* data,
+                        std::size_t size) {
   if (size == 0) return true;
   std::string characters(reinterpret_cast<const char*>(data), size);
   if (!typed_number_behaves(characters)) return false;
@@ -132,13 +132,9 @@ inline bool number_entry_input(const ScratchSettings& settings, const std::uint8
   return true;
 }
 
-}  // namespace fuzz
-
-#ifndef VELDRAN_FUZZ_ENTRY_ONLY
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const fuzz::ScratchSettings settings(
-      "mode = 13\r\ncdep = 32\r\nmaxh = 64\r\nmaxv = 64\r\n");
-  if (!fuzz::number_entry_input(settings, data, size)) __builtin_trap();
-  return 0;
+bool number_entry_input(const std::uint8_t* data, std::size_t size) {
+  static const ScratchSettings settings("mode = 13\r\ncdep = 32\r\nmaxh = 64\r\nmaxv = 64\r\n");
+  return number_entry_input(settings, data, size);
 }
-#endif
+
+}  // namespace fuzz

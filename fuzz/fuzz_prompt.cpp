@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz_support.h"
 #include "platform/keys.h"
 #include "platform/screen.h"
 #include "platform/scripted_screen.h"
@@ -27,7 +28,7 @@ inline std::string first_item_model(std::string_view line) {
   return item;
 }
 
-inline bool prompt_input(const std::uint8_t* data, std::size_t size) {
+bool prompt_input(const std::uint8_t* data, std::size_t size) {
   const std::string_view line(reinterpret_cast<const char*>(data), size);
   if (platform::first_input_item(line) != first_item_model(line)) return false;
 
@@ -70,10 +71,3 @@ inline bool prompt_input(const std::uint8_t* data, std::size_t size) {
 }
 
 }  // namespace fuzz
-
-#ifndef VELDRAN_FUZZ_ENTRY_ONLY
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (!fuzz::prompt_input(data, size)) __builtin_trap();
-  return 0;
-}
-#endif

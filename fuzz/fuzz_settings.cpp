@@ -11,10 +11,11 @@
 
 #include "core/display.h"
 #include "core/settings.h"
+#include "fuzz_support.h"
 
 namespace fuzz {
 
-inline bool settings_input(const std::uint8_t* data, std::size_t size) {
+bool settings_input(const std::uint8_t* data, std::size_t size) {
   constexpr std::int32_t kUnset = -7;  // no value the reader can produce
   const std::span<const std::uint8_t> bytes(data, size);
   core::Settings s{kUnset, kUnset, kUnset, kUnset};
@@ -68,10 +69,3 @@ inline bool settings_input(const std::uint8_t* data, std::size_t size) {
 }
 
 }  // namespace fuzz
-
-#ifndef VELDRAN_FUZZ_ENTRY_ONLY
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (!fuzz::settings_input(data, size)) __builtin_trap();
-  return 0;
-}
-#endif

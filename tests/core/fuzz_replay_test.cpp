@@ -4,19 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#define VELDRAN_FUZZ_ENTRY_ONLY
-#include "../../fuzz/fuzz_app.cpp"
-#include "../../fuzz/fuzz_number_entry.cpp"
-#include "../../fuzz/fuzz_prompt.cpp"
-#include "../../fuzz/fuzz_settings.cpp"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 
-using support::replay_fuzz_folder;
+using support::replay_fuzz_inputs;
 
 TEST(FuzzReplay, SettingsInputs) {
-  EXPECT_GT(replay_fuzz_folder("corpus/fuzz_settings", fuzz::settings_input), 0);
-  replay_fuzz_folder("regressions/fuzz_settings", fuzz::settings_input);
+  replay_fuzz_inputs("fuzz_settings", fuzz::settings_input);
 }
 
 TEST(FuzzReplay, NumberEntryInputs) {
@@ -24,13 +19,11 @@ TEST(FuzzReplay, NumberEntryInputs) {
   auto entry = [&settings](const std::uint8_t* data, std::size_t size) {
     return fuzz::number_entry_input(settings, data, size);
   };
-  EXPECT_GT(replay_fuzz_folder("corpus/fuzz_number_entry", entry), 0);
-  replay_fuzz_folder("regressions/fuzz_number_entry", entry);
+  replay_fuzz_inputs("fuzz_number_entry", entry);
 }
 
 TEST(FuzzReplay, PromptInputs) {
-  EXPECT_GT(replay_fuzz_folder("corpus/fuzz_prompt", fuzz::prompt_input), 0);
-  replay_fuzz_folder("regressions/fuzz_prompt", fuzz::prompt_input);
+  replay_fuzz_inputs("fuzz_prompt", fuzz::prompt_input);
 }
 
 TEST(FuzzReplay, WholeProgramInputs) {
@@ -38,8 +31,7 @@ TEST(FuzzReplay, WholeProgramInputs) {
   auto entry = [&folder](const std::uint8_t* data, std::size_t size) {
     return fuzz::app_input(folder, data, size);
   };
-  EXPECT_GT(replay_fuzz_folder("corpus/fuzz_app", entry), 0);
-  EXPECT_GT(replay_fuzz_folder("regressions/fuzz_app", entry), 0);
+  EXPECT_GT(replay_fuzz_inputs("fuzz_app", entry), 0);
 }
 
 // The checks themselves: a run that leaves a temporary file or writes beside its folder

@@ -168,7 +168,7 @@ TEST(BmpReader, RowsMissingFromATruncatedFileAreBlack) {
 }
 
 TEST(Loader, FileThatCannotBeReadIsUnrecognised) {
-  ScratchDir dir;
+  TempDir dir;
   img::ImageStore store;
   make_store(store, 8, 8);
   formats::JpegDecoder jpeg;

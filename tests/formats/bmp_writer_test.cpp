@@ -35,7 +35,7 @@ struct Picture {
 };
 
 TEST(BmpWriter, HeaderIsByteExact) {
-  ScratchDir dir;
+  TempDir dir;
   Picture pic(1, 1, {img::make_pixel(30, 20, 10)});
   ASSERT_EQ(pic.save(dir.file("a.bmp"), 24), Status::kFileSaved);
   const Bytes expected = {'B',  'M',  58, 0, 0,    0,    0, 0, 0, 0, 54, 0, 0, 0,  // file header
@@ -62,7 +62,7 @@ TEST(BmpWriter, SizesStridesAndDepthFields) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ScratchDir dir;
+    TempDir dir;
     Picture pic(0, 0, {});
     pic.store.width = c.w;
     pic.store.height = c.h;
@@ -78,7 +78,7 @@ TEST(BmpWriter, SizesStridesAndDepthFields) {
 }
 
 TEST(BmpWriter, SixteenBitsRoundTripThroughTheReader) {
-  ScratchDir dir;
+  TempDir dir;
   Picture pic(
       3, 1, {img::make_pixel(255, 255, 255), img::make_pixel(8, 7, 255), img::make_pixel(0, 0, 0)});
   ASSERT_EQ(pic.save(dir.file("w.bmp"), 16), Status::kFileSaved);
@@ -123,7 +123,7 @@ TEST(BmpWriter, EightBitPaletteAndIndexSearch) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.pal_size);
-    ScratchDir dir;
+    TempDir dir;
     Picture pic(4, 1, {red, green, other, blue});
     ASSERT_EQ(pic.save(dir.file("p.bmp"), 8, keys, c.pal_size), Status::kFileSaved);
     const Bytes b = read_bytes(dir.file("p.bmp"));
@@ -137,7 +137,7 @@ TEST(BmpWriter, EightBitPaletteAndIndexSearch) {
 }
 
 TEST(BmpWriter, ReplacesLongerFileAndLeavesNoTemporaryFile) {
-  ScratchDir dir;
+  TempDir dir;
   write_bytes(dir.file("a.bmp"), Bytes(5000, 0x55));
   Picture pic(1, 1, {0});
   ASSERT_EQ(pic.save(dir.file("a.bmp"), 24), Status::kFileSaved);
@@ -151,7 +151,7 @@ TEST(BmpWriter, ReplacesLongerFileAndLeavesNoTemporaryFile) {
 }
 
 TEST(BmpWriter, FailedSaveReportsItAndKeepsTheOldFile) {
-  ScratchDir dir;
+  TempDir dir;
   Picture pic(64, 64, {});
   // A folder that does not exist: nothing can be created.
   EXPECT_EQ(pic.save(dir.file("missing/a.bmp"), 24), Status::kFileNotSaved);

@@ -23,7 +23,7 @@ std::string program() {
   return std::string(dir ? dir : ".") + "/veldran-convert";
 }
 
-Outcome run(const ScratchDir& dir, const std::string& args) {
+Outcome run(const TempDir& dir, const std::string& args) {
   const std::string err = dir.file("stderr.txt"), out = dir.file("stdout.txt");
   const int status = std::system((program() + " " + args + " >" + out + " 2>" + err).c_str());
   Outcome o;
@@ -57,7 +57,7 @@ class Convert : public ::testing::Test {
                 bmp_file(3, 2, 24, {1,  2,  3,  4,  5,  6,  7,  8,  9,  0, 0, 0,
                                     10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0}));
   }
-  ScratchDir dir;
+  TempDir dir;
 };
 
 TEST_F(Convert, SavesLoadedPicturesAtEachDepth) {

@@ -67,7 +67,7 @@ TEST(SaveInterrupted, NameTakenOverBetweenWriteAndRename) {
   };
   for (const Interruption& c : cases) {
     SCOPED_TRACE(c.what);
-    ScratchDir dir;
+    TempDir dir;
     img::ImageStore store;
     make_store(store, 16, 16);
     store.width = 5;
@@ -105,7 +105,7 @@ TEST(SaveInterrupted, NameTakenOverBetweenWriteAndRename) {
 // Opening a named pipe waits for a writer unless told not to; the load must come back at
 // once with "unrecognized". Run in a child with an alarm, so that a hang fails the test.
 TEST(LoadOddFiles, NamedPipeIsRefusedAtOnce) {
-  ScratchDir dir;
+  TempDir dir;
   ASSERT_EQ(mkfifo(dir.file("pipe.jpg").c_str(), 0644), 0);
   const pid_t child = fork();
   ASSERT_GE(child, 0);
@@ -138,7 +138,7 @@ TEST(LoadOddFiles, FileTooLargeToHoldIsRefused) {
 #ifdef VELDRAN_ADDRESS_SANITIZER
   GTEST_SKIP() << "AddressSanitizer ends the program on an allocation it cannot make";
 #else
-  ScratchDir dir;
+  TempDir dir;
   const std::string path = dir.file("huge.bmp");
   { std::ofstream(path, std::ios::binary) << "BM"; }
   std::error_code ec;

@@ -2,25 +2,20 @@
 // through the same entries the fuzzers call (so the sanitizer build covers them).
 #include <gtest/gtest.h>
 
+#include "fuzz/fuzz_support.h"
 #include "support/fuzz_replay.h"
-
-#define VELDRAN_FUZZ_ENTRY_ONLY
-#include "../../fuzz/fuzz_bmp_roundtrip.cpp"
-#include "../../fuzz/fuzz_loader.cpp"
 
 namespace formats_test {
 namespace {
 
-using support::replay_fuzz_folder;
+using support::replay_fuzz_inputs;
 
 TEST(FuzzRegressions, LoaderInputs) {
-  EXPECT_GT(replay_fuzz_folder("corpus/fuzz_loader", fuzz::loader_input), 0);
-  replay_fuzz_folder("regressions/fuzz_loader", fuzz::loader_input);
+  replay_fuzz_inputs("fuzz_loader", fuzz::loader_input);
 }
 
 TEST(FuzzRegressions, BmpRoundTripInputs) {
-  EXPECT_GT(replay_fuzz_folder("corpus/fuzz_bmp_roundtrip", fuzz::bmp_roundtrip_input), 0);
-  replay_fuzz_folder("regressions/fuzz_bmp_roundtrip", fuzz::bmp_roundtrip_input);
+  replay_fuzz_inputs("fuzz_bmp_roundtrip", fuzz::bmp_roundtrip_input);
 }
 
 }  // namespace

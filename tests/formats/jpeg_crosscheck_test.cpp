@@ -91,7 +91,7 @@ TEST(JpegCrossCheck, AgreesWithLibjpegWithinTolerance) {
       {200, 150, "-sample 2x2 -quality 92 -optimize"},
       {96, 64, "-sample 1x1 -quality 100"},
   };
-  ScratchDir dir;
+  TempDir dir;
   auto store = std::make_unique<img::ImageStore>();
   make_store(*store, 256, 256);
   auto decoder = std::make_unique<formats::JpegDecoder>();
@@ -160,7 +160,7 @@ TEST(JpegOracle, FastDecoderMatchesThePlainOneBitForBit) {
       {47, 33, "-grayscale -quality 93 -restart 1", 64, 64},
       {100, 30, "-sample 1x1 -quality 100", 100, 30},
   };
-  ScratchDir dir;
+  TempDir dir;
   std::mt19937 rng(2024);
   auto fast_store = std::make_unique<img::ImageStore>();
   auto plain_store = std::make_unique<img::ImageStore>();

@@ -36,4 +36,12 @@ inline int replay_fuzz_folder(const std::string& folder,
   return static_cast<int>(files.size());
 }
 
+// Replays a target's seeds (fuzz/corpus/<target>, which must hold some) and its kept inputs
+// (fuzz/regressions/<target>); returns the number of kept inputs.
+inline int replay_fuzz_inputs(const std::string& target,
+                              const std::function<bool(const std::uint8_t*, std::size_t)>& entry) {
+  EXPECT_GT(replay_fuzz_folder("corpus/" + target, entry), 0) << target;
+  return replay_fuzz_folder("regressions/" + target, entry);
+}
+
 }  // namespace support

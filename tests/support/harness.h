@@ -3,32 +3,14 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core/app.h"
 #include "platform/scripted_screen.h"
+#include "support/temp_dir.h"
 
 namespace support {
-
-// A fresh folder that is the current folder while the object lives.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-  void write(const std::string& name, const std::string& bytes) const;
-  std::string read(const std::string& name) const;
-  // The bytes of any file ("" when it cannot be read).
-  static std::string read_file(const std::string& path);
-
- private:
-  std::filesystem::path path_;
-  std::filesystem::path previous_;
-};
 
 struct Cell {
   char ch = ' ';

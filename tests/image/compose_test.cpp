@@ -1,28 +1,18 @@
+#include "image/compose.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <random>
 #include <vector>
 
-#include "image/compose.h"
+#include "test_picture.h"
 
 namespace {
 
+using img::grey;
+using img::Picture;
 using img::Pixel;
-
-// A picture with its own memory; rows may be longer than the picture, as in the image store.
-struct Picture {
-  std::int32_t width, height, stride;
-  std::vector<Pixel> px;
-  Picture(std::int32_t w, std::int32_t h, std::int32_t s, Pixel fill = 0)
-      : width(w), height(h), stride(s), px(static_cast<std::size_t>(s) * h, fill) {}
-  img::Plane plane() { return {px.data(), stride}; }
-  Pixel at(std::int32_t x, std::int32_t y) const { return px[std::size_t(y) * stride + x]; }
-};
-
-Pixel grey(int level) {
-  return img::make_pixel(level, level, level);
-}
 
 // Worked examples of the resampler: the source is one row of grey levels repeated on every
 // row, shown at `display_w` x its own height, so each displayed row must read `tail`
@@ -67,7 +57,7 @@ TEST(Compose, WorkedExamples) {
   ASSERT_TRUE(workspace.reserve(2048, 1024));
   for (const Example& ex : examples) {
     SCOPED_TRACE(ex.name);
-    Picture src(ex.src_w, ex.src_h, ex.src_w + 5, 0xFFFFFFFF);
+    Picture src = Picture::with_stride(ex.src_w, ex.src_h, ex.src_w + 5, 0xFFFFFFFF);
     for (std::int32_t y = 0; y < ex.src_h; ++y) {
       for (std::int32_t x = 0; x < ex.src_w; ++x) {
         int level = ex.row.empty() ? ex.fill_level : ex.row[x];
@@ -78,7 +68,7 @@ TEST(Compose, WorkedExamples) {
     for (bool vector : {false, true}) {
       workspace.use_vector_kernels(vector);
       for (int method = 0; method < 2; ++method) {
-        Picture out(ex.display_w, ex.src_h, ex.display_w, 0x12345678);
+        Picture out = Picture::with_stride(ex.display_w, ex.src_h, ex.display_w, 0x12345678);
         if (method == 0) {
           img::compose(src.plane(), ex.src_w, ex.src_h, ex.display_w, ex.src_h, 0, ex.display_w - 1,
                        0, ex.src_h - 1, out.plane(), 0, 0, workspace);
@@ -100,12 +90,12 @@ TEST(Compose, WorkedExamples) {
 }
 
 TEST(Compose, OriginalSizeIsAnExactCopy) {
-  Picture src(7, 5, 9);
+  Picture src = Picture::with_stride(7, 5, 9);
   std::mt19937 rng(7);
   for (Pixel& p : src.px) p = rng();  // byte 3 too: it must not reach the output
   img::ComposeWorkspace workspace;
   ASSERT_TRUE(workspace.reserve(16, 16));
-  Picture out(7, 5, 7);
+  Picture out = Picture::with_stride(7, 5, 7);
   img::compose(src.plane(), 7, 5, 7, 5, 0, 6, 0, 4, out.plane(), 0, 0, workspace);
   for (std::int32_t y = 0; y < 5; ++y) {
     for (std::int32_t x = 0; x < 7; ++x) EXPECT_EQ(out.at(x, y), src.at(x, y) & 0xFFFFFF);
@@ -113,11 +103,11 @@ TEST(Compose, OriginalSizeIsAnExactCopy) {
 }
 
 TEST(Compose, DisplayBelowTwoWritesNothing) {
-  Picture src(4, 4, 4, grey(200));
+  Picture src = Picture::with_stride(4, 4, 4, grey(200));
   img::ComposeWorkspace workspace;
   ASSERT_TRUE(workspace.reserve(16, 16));
   for (auto [w, h] : {std::pair{1, 4}, {4, 1}, {0, 0}, {-3, 5}}) {
-    Picture out(4, 4, 4, 0);
+    Picture out = Picture::with_stride(4, 4, 4, 0);
     img::compose(src.plane(), 4, 4, w, h, 0, 3, 0, 3, out.plane(), 0, 0, workspace);
     img::compose_reference(src.plane(), 4, 4, w, h, 0, 3, 0, 3, out.plane(), 0, 0);
     EXPECT_EQ(out.px, std::vector<Pixel>(16, 0)) << w << " x " << h;
@@ -129,7 +119,7 @@ TEST(Compose, DisplayBelowTwoWritesNothing) {
 void expect_same_as_reference(std::mt19937& rng, img::ComposeWorkspace& workspace,
                               std::int32_t src_w, std::int32_t src_h, std::int32_t display_w,
                               std::int32_t display_h) {
-  Picture src(src_w, src_h, src_w + std::int32_t(rng() % 4));
+  Picture src = Picture::with_stride(src_w, src_h, src_w + std::int32_t(rng() % 4));
   for (Pixel& p : src.px) p = rng();
   auto pick = [&](std::int32_t n) { return std::int32_t(rng() % std::uint32_t(n)); };
   std::int32_t x0 = 0, x1 = display_w - 1, y0 = 0, y1 = display_h - 1;
@@ -141,7 +131,8 @@ void expect_same_as_reference(std::mt19937& rng, img::ComposeWorkspace& workspac
   }
   const std::int32_t off_x = 3 - x0, off_y = 2 - y0;
   const std::int32_t tw = x1 - x0 + 7, th = y1 - y0 + 5;
-  Picture fast(tw, th, tw, 0xA5A5A5A5), plain(tw, th, tw, 0xA5A5A5A5);
+  Picture fast = Picture::with_stride(tw, th, tw, 0xA5A5A5A5);
+  Picture plain = Picture::with_stride(tw, th, tw, 0xA5A5A5A5);
   img::compose(src.plane(), src_w, src_h, display_w, display_h, x0, x1, y0, y1, fast.plane(), off_x,
                off_y, workspace);
   img::compose_reference(src.plane(), src_w, src_h, display_w, display_h, x0, x1, y0, y1,
@@ -212,7 +203,7 @@ TEST(Compose, UnreservedWorkspaceStillComposes) {
 }
 
 TEST(Compose, EmptySourceGivesBlack) {
-  Picture out(4, 4, 4, 0x777777);
+  Picture out = Picture::with_stride(4, 4, 4, 0x777777);
   img::ComposeWorkspace workspace;
   ASSERT_TRUE(workspace.reserve(8, 8));
   img::compose(img::ConstPlane(), 0, 5, 4, 4, 0, 3, 0, 3, out.plane(), 0, 0, workspace);

@@ -1,3 +1,5 @@
+#include "image/view_controls.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -5,7 +7,6 @@
 #include <limits>
 
 #include "image/view.h"
-#include "image/view_controls.h"
 
 namespace {
 

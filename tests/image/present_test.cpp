@@ -1,10 +1,10 @@
+#include "image/present.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
 #include <vector>
-
-#include "image/present.h"
 
 namespace {
 

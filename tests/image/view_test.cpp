@@ -1,3 +1,5 @@
+#include "image/view.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "image/compose.h"
-#include "image/view.h"
 
 namespace {
 

@@ -1,8 +1,9 @@
+#include "app/main_loop.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "app/main_loop.h"
 #include "platform/keys.h"
 #include "support/harness.h"
 

@@ -1,3 +1,5 @@
+#include "core/settings.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -5,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "core/settings.h"
 #include "support/harness.h"
 
 namespace {

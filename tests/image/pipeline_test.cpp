@@ -1,10 +1,10 @@
+#include "image/pipeline.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <random>
 #include <string>
-
-#include "image/pipeline.h"
 
 namespace img {
 namespace {

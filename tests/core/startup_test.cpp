@@ -1,9 +1,10 @@
+#include "core/startup.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "core/startup.h"
 #include "support/harness.h"
 
 namespace {

@@ -1,3 +1,5 @@
+#include "core/browse.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -5,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "core/browse.h"
 #include "support/harness.h"
 #include "support/pictures.h"
 

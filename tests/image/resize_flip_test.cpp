@@ -9,9 +9,11 @@
 #include "image/flip.h"
 #include "image/image_store.h"
 #include "image/resize.h"
+#include "test_picture.h"
 
 namespace {
 
+using img::grey;
 using img::Pixel;
 
 // A store holding a w x h picture of random colours (rows are maxh long).
@@ -40,10 +42,6 @@ struct Store {
     return img::resize_picture(store, w, h, workspace);
   }
 };
-
-Pixel grey(int level) {
-  return img::make_pixel(level, level, level);
-}
 
 TEST(Resize, DoublingMakesBlocks) {
   Store s(16, 16, 3, 2);

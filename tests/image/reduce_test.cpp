@@ -1,3 +1,5 @@
+#include "image/reduce.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -5,18 +7,10 @@
 #include <random>
 #include <vector>
 
-#include "image/reduce.h"
 #include "test_picture.h"
 
 namespace img {
 namespace {
-
-Pixel bgr(int b, int g, int r) {
-  return make_pixel(r, g, b);
-}
-Pixel grey(int v) {
-  return make_pixel(v, v, v);
-}
 
 // The reduction done the straightforward way, one pixel and one candidate at a time.
 struct ReferenceReduction {

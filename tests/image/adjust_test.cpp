@@ -1,17 +1,15 @@
+#include "image/adjust.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <limits>
 #include <vector>
 
-#include "image/adjust.h"
+#include "test_picture.h"
 
 namespace img {
 namespace {
-
-Pixel bgr(int b, int g, int r) {
-  return make_pixel(r, g, b);
-}
 
 struct AdjustCase {
   const char* name;

@@ -1,10 +1,11 @@
+#include "image/palette.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <random>
 #include <vector>
 
-#include "image/palette.h"
 #include "test_picture.h"
 
 namespace img {
