@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/colours.h"
+#include "core/history.h"
 #include "core/menu_state.h"
 #include "core/settings.h"
 #include "image/image_store.h"
@@ -62,6 +63,7 @@ struct App {
   ScreenRecord screen_record;
   std::array<std::uint32_t, 16> interface_colours{};
   img::ImageStore store;
+  History history;  // undo and redo of the operations that change the working image
   std::vector<img::Pixel> back_buffer;
   FrameState frame;
   MouseState mouse;

@@ -33,6 +33,7 @@ App::App(platform::Screen& s) : screen(s), engines(std::make_unique<Engines>()) 
 App::~App() = default;
 
 bool prepare_engines(App& app, std::string& error) {
+  app.engines->jpeg.set_upright(app.settings.orie != 0);
   const std::int32_t span = std::max(app.store.maxh, app.screen_record.width);
   if (!app.engines->compose.reserve(app.store.maxh, span) || !app.engines->palette.ok()) {
     error = "cannot allocate the working memory of the view and the palette stage";
@@ -80,7 +81,10 @@ void load_requested_picture(App& app) {
   const formats::LoadResult r = formats::load_picture(app.requested_name, app.store,
                                                       app.engines->jpeg, app.engines->file_buffer);
   app.set_status(r.message);
-  if (r.name_taken) app.current_name = app.requested_name;
+  if (r.name_taken) {
+    app.current_name = app.requested_name;
+    app.history.clear();  // another picture: its edits start afresh
+  }
 }
 
 void run_pipeline(App& app) {
@@ -123,24 +127,59 @@ void original_size(App& app) {
 }
 
 void flip_x(App& app) {
+  app.history.before_change(app.store, app.view);
   img::flip_x(app.store);
   app.frame.reprocess_request = true;
 }
 
 void flip_y(App& app) {
+  app.history.before_change(app.store, app.view);
   img::flip_y(app.store);
   app.frame.reprocess_request = true;
 }
 
 void resize_picture(App& app) {
+  app.history.before_change(app.store, app.view);
   const platform::Status m =
       img::resize_picture(app.store, app.menus.integer(slot::kNewX), app.menus.integer(slot::kNewY),
                           app.engines->compose);
   if (m != platform::Status::kNone) {
+    app.history.change_refused();
     app.set_status(m);
     return;
   }
   app.frame.reprocess_request = true;
+}
+
+namespace {
+
+// After undo or redo: the view the state was kept with when the picture keeps its size,
+// otherwise the automatic fit, as after a load.
+bool step_history(App& app, bool forward) {
+  const std::int32_t w = app.store.width, h = app.store.height;
+  img::ViewState view = app.view;
+  const bool moved =
+      forward ? app.history.redo(app.store, view) : app.history.undo(app.store, view);
+  if (!moved) return false;
+  if (app.store.width == w && app.store.height == h) {
+    app.view = view;
+  } else if (app.option(option::kAutomatic)) {
+    img::fit_to_screen(app.view, app.store.width, app.store.height, app.screen_record.width,
+                       app.screen_record.height);
+  }
+  request_redraw(app, img::Redraw::kFull);
+  app.frame.reprocess_request = true;
+  return true;
+}
+
+}  // namespace
+
+bool undo(App& app) {
+  return step_history(app, false);
+}
+
+bool redo(App& app) {
+  return step_history(app, true);
 }
 
 bool view_key(App& app, int scan_code) {

@@ -29,6 +29,10 @@ void flip_x(App& app);
 void flip_y(App& app);
 // Resizes the working image to "nEw x" x "neW y".
 void resize_picture(App& app);
+// Undo and redo of the operations that change the working image; false when there is
+// nothing to undo (redo).
+bool undo(App& app);
+bool redo(App& app);
 // The view keys (arrows, Page Up/Down, Home, End); returns true when the key was one.
 bool view_key(App& app, int scan_code);
 // The mouse view control at the end of an input pass.

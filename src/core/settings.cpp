@@ -74,6 +74,7 @@ void parse_settings(std::span<const std::uint8_t> bytes, Settings& settings) {
     if (k == "cdep") settings.cdep = parse_value(bytes, pos);
     if (k == "maxh") settings.maxh = parse_value(bytes, pos);
     if (k == "maxv") settings.maxv = parse_value(bytes, pos);
+    if (k == "orie") settings.orie = parse_value(bytes, pos);
     // Skip to just past the next LF; a file that ends first ends the walk.
     bool found_lf = false;
     while (pos < bytes.size()) {

@@ -1,4 +1,5 @@
-// The settings file VELDRAN.INI: display mode, colour depth and the largest picture size.
+// The settings file VELDRAN.INI: display mode, colour depth, the largest picture size and
+// (a key the user may add) whether photographs are turned upright.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,7 @@ struct Settings {
   std::int32_t cdep = 32;    // colour depth
   std::int32_t maxh = 4096;  // columns of each image plane
   std::int32_t maxv = 4096;  // rows of each image plane
+  std::int32_t orie = 1;     // 0 shows JPEG pictures as stored, ignoring their orientation tag
 };
 
 inline constexpr std::string_view kSettingsFileName = "VELDRAN.INI";

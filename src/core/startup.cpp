@@ -64,6 +64,10 @@ bool start_up(App& app, const std::string& settings_path, const std::string& fir
     error += " (maxh and maxv in " + settings_path + ")";
     return false;
   }
+  if (!app.history.allocate(History::bytes_for(s.maxh, s.maxv))) {
+    error = "cannot set aside the memory for undo (maxh and maxv in " + settings_path + ")";
+    return false;
+  }
   if (!prepare_engines(app, error)) return false;
 
   for (int i = 0; i < 16; ++i)

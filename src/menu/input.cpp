@@ -127,6 +127,13 @@ Next keys(core::App& app) {
     f.reprocess_request = true;
     return Next::kNextPass;
   }
+  if (key.size() == 1 && (key[0] == platform::kUndoKey || key[0] == platform::kRedoKey)) {
+    // Ctrl+Z undoes, Ctrl+Y and Ctrl+Shift+Z redo, whatever has the focus.
+    const bool shift =
+        app.screen.is_held(scan::kLeftShift) || app.screen.is_held(scan::kRightShift);
+    const bool forward = key[0] == platform::kRedoKey || shift;
+    if (forward ? core::redo(app) : core::undo(app)) return Next::kNextPass;
+  }
   if (scan_code == scan::kF11) {
     st.menus_hidden = static_cast<std::uint8_t>(1 - st.menus_hidden);
     f.present_request = true;

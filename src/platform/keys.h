@@ -20,6 +20,9 @@ constexpr int kAlt = 56, kLeftShift = 42, kRightShift = 54;
 
 constexpr char kEnter = 13, kTab = 9, kEscape = 27, kBackspace = 8;
 
+// Ctrl+Z and Ctrl+Y arrive as the control characters they type (26 and 25).
+constexpr char kUndoKey = 26, kRedoKey = 25;
+
 inline std::string extended_key(int scan_code) {
   return std::string{kExtendedPrefix, static_cast<char>(scan_code)};
 }

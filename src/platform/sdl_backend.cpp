@@ -219,6 +219,10 @@ bool SdlScreen::handle(const void* raw) {
         keys_.push_back(extended_key(scan::kCtrlF4));
         return true;
       }
+      if ((mod & KMOD_CTRL) != 0 && (key == SDLK_z || key == SDLK_y)) {
+        keys_.emplace_back(1, key == SDLK_z ? kUndoKey : kRedoKey);
+        return true;
+      }
       int code = extended_scan_of(key);
       if (code < 0 && (mod & KMOD_NUM) == 0) code = keypad_scan_of(key);
       if (code >= 0) {

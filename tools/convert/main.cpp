@@ -37,6 +37,7 @@ int run(const convert::Options& options) {
     return 1;
   }
   auto jpeg = std::make_unique<formats::JpegDecoder>();
+  jpeg->set_upright(options.upright);
   std::vector<std::uint8_t> file_buffer;
   const formats::LoadResult loaded =
       formats::load_picture(options.input, store, *jpeg, file_buffer);

@@ -137,6 +137,11 @@ bool set_palette(Options& o, std::string_view value, std::string& error) {
   return true;
 }
 
+bool keep_stored_orientation(Options& o, std::string_view, std::string&) {
+  o.upright = false;
+  return true;
+}
+
 struct OptionSpec {
   std::string_view name;
   bool takes_value;
@@ -145,7 +150,7 @@ struct OptionSpec {
 
 // Options that change the picture's geometry append a Step; the colour options set the
 // stages as the menus' check boxes and values do.
-constexpr std::array<OptionSpec, 16> kOptions = {{
+constexpr std::array<OptionSpec, 17> kOptions = {{
     {"--depth", true, set_depth},
     {"--max", true, set_max},
     {"--flip-x", false, flip_x},
@@ -161,6 +166,7 @@ constexpr std::array<OptionSpec, 16> kOptions = {{
     {"--greyscale", false, set_greyscale},
     {"--dither", true, set_dither},
     {"--palette", true, set_palette},
+    {"--no-orient", false, keep_stored_orientation},
     {"--help", false, nullptr},
 }};
 
@@ -182,6 +188,7 @@ std::string_view usage_text() {
          "  --greyscale          grey levels (colour reduction)\n"
          "  --dither ordered|fs  ordered or Floyd-Steinberg dithering (colour reduction)\n"
          "  --palette N          a palette of at most N colours from the picture's own\n"
+         "  --no-orient          keep a JPEG picture as stored, whatever its orientation tag\n"
          "Exit status: 0 success, 1 an error message was printed, 2 bad arguments.\n";
 }
 

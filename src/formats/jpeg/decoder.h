@@ -52,11 +52,15 @@ class JpegDecoder {
   JpegDecoder& operator=(const JpegDecoder&) = delete;
 
   // Decodes `file` (the whole file, starting 0xFF 0xD8) into store.working(). Sets
-  // store.width/height at the frame header and limits them to maxh/maxv on failure.
+  // store.width/height at the frame header and limits them to maxh/maxv on failure. A
+  // picture whose Exif block says it is stored turned is turned upright (see set_upright);
+  // when the upright picture does not fit the store it stays as stored, "size is too large".
   LoadResult decode(std::span<const std::uint8_t> file, img::ImageStore& store);
 
   const jpeg::BasisTable& basis() const { return basis_; }
   const jpeg::Tables& tables() const { return tables_; }
+  // Whether an Exif orientation tag turns the decoded picture upright (on by default).
+  void set_upright(bool on) { upright_ = on; }
   // Switches to the portable kernels (tests compare them with the fast ones).
   void use_generic_kernels();
 
@@ -71,6 +75,7 @@ class JpegDecoder {
   jpeg::SumKernel sum_kernel_;
   jpeg::ColourKernel colour_kernel_;
   jpeg::ColourKernel grey_kernel_;
+  bool upright_ = true;
 };
 
 }  // namespace formats

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "formats/exif.h"
 #include "formats/jpeg/decoder.h"
 #include "formats/jpeg/marker_codes.h"
+#include "image/orient.h"
 
 namespace formats {
 namespace {
@@ -98,6 +100,7 @@ LoadResult JpegDecoder::decode(std::span<const std::uint8_t> file, img::ImageSto
   std::uint16_t restart_interval = 0;  // every file starts without restart markers
   bool size_replaced = false;          // the frame header has set the picture size
   bool frame_read = false;             // a whole baseline frame header in this file
+  int orientation = 1;                 // from the first Exif block that has one
 
   const auto fail = [&]() {
     if (size_replaced) {
@@ -168,9 +171,22 @@ LoadResult JpegDecoder::decode(std::span<const std::uint8_t> file, img::ImageSto
         const int h1 = tables_.components[1].sampling >> 4;
         const int v1 = tables_.components[1].sampling & 15;
         if (h1 < 1 || h1 > 2 || v1 < 1 || v1 > 2) return fail();
-        const LoadResult result = decode_scan(file, in.pos(), restart_interval, store);
+        LoadResult result = decode_scan(file, in.pos(), restart_interval, store);
         if (result.message == Status::kJpegDecodeError) return fail();
+        if (upright_ && result.message == Status::kFileLoaded) {
+          const Status turned = img::orient_picture(store, orientation);
+          if (turned != Status::kNone) result.message = turned;
+        }
         return result;
+      }
+      case marker::kApplication1: {  // may hold the Exif block with the orientation tag
+        const std::uint16_t length = in.u16();
+        if (!in.ok() || length < 2) return fail();
+        const std::size_t start = in.pos();
+        in.skip(length - 2u);
+        if (!in.ok()) return fail();
+        if (orientation == 1) orientation = exif_orientation(file.subspan(start, length - 2u));
+        break;
       }
       default: {  // any other segment is skipped by its length
         const std::uint16_t length = in.u16();
