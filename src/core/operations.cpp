@@ -88,8 +88,10 @@ void load_requested_picture(App& app) {
 }
 
 void run_pipeline(App& app) {
-  const std::int32_t palette_count =
-      img::run_pipeline(app.store, colour_settings(app), app.engines->palette);
+  const img::ColourSettings settings = colour_settings(app);
+  // With every stage off the view and the saves read the working image itself: no copy.
+  if (!img::shows_processed(settings)) return;
+  const std::int32_t palette_count = img::run_pipeline(app.store, settings, app.engines->palette);
   if (palette_count >= 0) app.menus.integer(slot::kPalCount) = palette_count;
 }
 
