@@ -10,7 +10,7 @@ FUZZ_SECONDS ?= 60
 BUILD_PACKAGES := cmake ninja-build g++ pkg-config libsdl2-dev libgtest-dev googletest
 TEST_PACKAGES  := $(BUILD_PACKAGES) libjpeg-turbo-progs
 BENCH_PACKAGES := $(BUILD_PACKAGES) libbenchmark-dev libjpeg62-turbo-dev libstb-dev \
-                  python3-pil imagemagick libjpeg-turbo-progs
+                  python3-pil imagemagick libjpeg-turbo-progs jq
 FUZZ_PACKAGES  := clang libclang-rt-dev
 
 SAMPLE := samples/p03_640x480_420.jpg
@@ -45,6 +45,8 @@ test: build
 
 bench:
 	@tools/scripts/install-deps.sh $(BENCH_PACKAGES)
+	@cd bench/pictures && sha256sum --quiet -c SHA256SUMS || \
+	  { echo "bench/pictures: photographs missing or changed (see bench/pictures/README.md)"; exit 1; }
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELDRAN_BENCH=ON \
 	  -DVELDRAN_TESTS=OFF -DVELDRAN_SDL=OFF
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
