@@ -52,7 +52,7 @@ test-only: build
 # and clang-tidy with the checks chosen in .clang-tidy (it reads $(BUILD)/compile_commands.json).
 lint:
 	@tools/scripts/install-deps.sh $(LINT_PACKAGES)
-	@$(MAKE) --no-print-directory $(BUILD)/build.ninja
+	@$(MAKE) -s --no-print-directory $(BUILD)/build.ninja
 	@cmake --build $(BUILD) --target build.ninja > /dev/null  # new sources join compile_commands.json
 	clang-format --dry-run -Werror $$(git ls-files '*.cpp' '*.h')
 	tools/scripts/check-layers.sh
