@@ -15,6 +15,6 @@ constexpr std::uint8_t kHuffmanTables = 0xC4;       // DHT
 constexpr std::uint8_t kQuantisationTables = 0xDB;  // DQT
 constexpr std::uint8_t kRestartInterval = 0xDD;     // DRI
 constexpr std::uint8_t kStartOfScan = 0xDA;         // SOS
-constexpr std::uint8_t kApplication1 = 0xE1;  // APP1 (Exif)
+constexpr std::uint8_t kApplication1 = 0xE1;        // APP1 (Exif)
 
 }  // namespace formats::marker
