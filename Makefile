@@ -10,12 +10,13 @@ FUZZ_SECONDS ?= 60
 BUILD_PACKAGES := cmake ninja-build g++ pkg-config libsdl2-dev libgtest-dev googletest
 TEST_PACKAGES  := $(BUILD_PACKAGES) libjpeg-turbo-progs
 BENCH_PACKAGES := $(BUILD_PACKAGES) libbenchmark-dev libjpeg62-turbo-dev libstb-dev \
-                  python3-pil imagemagick libjpeg-turbo-progs
+                  python3-pil imagemagick libjpeg-turbo-progs jq
 FUZZ_PACKAGES  := clang libclang-rt-dev
+LINT_PACKAGES  := $(BUILD_PACKAGES) clang-format clang-tidy
 
 SAMPLE := samples/p03_640x480_420.jpg
 
-.PHONY: all deps build run test test-only bench fuzz install clean format
+.PHONY: all deps build run test test-only lint bench fuzz install clean format
 
 all: build
 
@@ -43,8 +44,25 @@ test: build
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# The tests of the normal build only, without the sanitizer run.
+test-only: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The checks every change must pass: formatting, includes that only point down the layers,
+# and clang-tidy with the checks chosen in .clang-tidy (it reads $(BUILD)/compile_commands.json).
+lint:
+	@tools/scripts/install-deps.sh $(LINT_PACKAGES)
+	@$(MAKE) -s --no-print-directory $(BUILD)/build.ninja
+	@cmake --build $(BUILD) --target build.ninja > /dev/null  # new sources join compile_commands.json
+	clang-format --dry-run -Werror $$(git ls-files '*.cpp' '*.h')
+	tools/scripts/check-layers.sh
+	tools/scripts/tidy.sh $(BUILD) $(JOBS)
+	@echo "lint: passed"
+
 bench:
 	@tools/scripts/install-deps.sh $(BENCH_PACKAGES)
+	@cd bench/pictures && sha256sum --quiet -c SHA256SUMS || \
+	  { echo "bench/pictures: photographs missing or changed (see bench/pictures/README.md)"; exit 1; }
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELDRAN_BENCH=ON \
 	  -DVELDRAN_TESTS=OFF -DVELDRAN_SDL=OFF
 	cmake --build $(BENCH_BUILD) -j $(JOBS)

@@ -34,7 +34,7 @@ Shared& shared() {
     char pattern[] = "/tmp/veldran-bench-bmp-XXXXXX";
     if (::mkdtemp(pattern) == nullptr) std::abort();
     x.folder = pattern;
-    x.small_bmp = std::string(VELDRAN_SHARED_DIR) + "/bench/p1_1152x864.bmp";
+    x.small_bmp = std::string(VELDRAN_BENCH_PICTURES) + "/p1_1152x864.bmp";
     x.large_bmp = x.folder + "/large.bmp";
     if (formats::load_picture(x.small_bmp, x.store, *x.decoder, x.buffer).message !=
         platform::Status::kFileLoaded) {

@@ -3,9 +3,10 @@
 // baseline. bench/colour_peer.sh runs this beside another program's palette reduction and
 // prints the ratios.
 //
-// Pictures: ../shared/bench/p1_1152x864.bmp and, when present, /tmp/p12_4000x3000.bmp
-// (colour_peer.sh makes it). Every case copies the working image into the processed image
-// with the timer paused, then times the stage alone, as the pipeline runs it.
+// Pictures: bench/pictures/p1_1152x864.bmp and the 12-megapixel BMP the build makes from
+// p12_4000x3000_444.jpg with djpeg (skipped when it is missing). Every case copies the working
+// image into the processed image with the timer paused, then times the stage alone, as the pipeline
+// runs it.
 #include <benchmark/benchmark.h>
 
 #include <array>
@@ -148,8 +149,8 @@ void register_picture(const std::string& name, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  register_picture("p1_1152x864", std::string(VELDRAN_SHARED_DIR) + "/bench/p1_1152x864.bmp");
-  register_picture("p12_4000x3000", "/tmp/p12_4000x3000.bmp");
+  register_picture("p1_1152x864", std::string(VELDRAN_BENCH_PICTURES) + "/p1_1152x864.bmp");
+  register_picture("p12_4000x3000", VELDRAN_BENCH_LARGE_BMP);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

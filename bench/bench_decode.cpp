@@ -59,7 +59,7 @@ const std::vector<std::uint8_t>& file(const std::string& name) {
   if (it == s.files.end()) {
     std::vector<std::uint8_t> bytes;
     const std::int64_t n =
-        formats::read_whole_file(std::string(VELDRAN_SHARED_DIR) + "/bench/" + name, bytes);
+        formats::read_whole_file(std::string(VELDRAN_BENCH_PICTURES) + "/" + name, bytes);
     bytes.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
     it = s.files.emplace(name, std::move(bytes)).first;
   }

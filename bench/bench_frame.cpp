@@ -36,8 +36,7 @@ struct Rig {
     std::filesystem::current_path(folder);
     std::ofstream("VELDRAN.INI", std::ios::binary)
         << "mode = 19\r\ncdep = 32\r\nmaxh = 4096\r\nmaxv = 4096\r\n";
-    const std::filesystem::path source =
-        std::filesystem::path(VELDRAN_SHARED_DIR) / "bench" / picture;
+    const std::filesystem::path source = std::filesystem::path(VELDRAN_BENCH_PICTURES) / picture;
     std::filesystem::remove(folder / picture);
     std::filesystem::create_symlink(source, folder / picture);
     app = std::make_unique<core::App>(screen);
@@ -118,7 +117,7 @@ void BM_Menus(benchmark::State& state) {
 #ifdef VELDRAN_HAVE_LIBJPEG
 void BM_LibjpegDecode(benchmark::State& state) {
   const int index = static_cast<int>(state.range(0));
-  std::ifstream in(std::filesystem::path(VELDRAN_SHARED_DIR) / "bench" / kPictures[index],
+  std::ifstream in(std::filesystem::path(VELDRAN_BENCH_PICTURES) / kPictures[index],
                    std::ios::binary);
   const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
                                         std::istreambuf_iterator<char>());

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Times ImageMagick's palette reduction (convert -dither None -colors 256, and with
-# -dither FloydSteinberg) on the shared photographs, runs bench_colour in the same run and
-# prints the ratios: our palette stage against convert, and each reduction method against a
-# plain lookup-table pass over the same pixels.
+# -dither FloydSteinberg) on the photographs in bench/pictures, runs bench_colour in the same
+# run and prints the ratios: our palette stage against convert, and each reduction method
+# against a plain lookup-table pass over the same pixels.
 #
 #   bench/colour_peer.sh [build dir with bench_colour] [runs per convert timing]
 #
@@ -13,16 +13,16 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build-bench}
 runs=${2:-3}
 bench=$build/bench_colour
-shared=$(cd "$here/../../shared" && pwd)
-p1=$shared/bench/p1_1152x864.bmp
-p12=/tmp/p12_4000x3000.bmp
+pictures=$here/pictures
+p1=$pictures/p1_1152x864.bmp
+p12=$build/p12_4000x3000.bmp
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
 [ -x "$bench" ] || { echo "no $bench: configure with -DVELDRAN_BENCH=ON and build bench_colour" >&2; exit 1; }
 command -v convert >/dev/null || { echo "ImageMagick's convert is not installed" >&2; exit 1; }
 if [ ! -s "$p12" ]; then
-  djpeg -dct int -bmp "$shared/bench/p12_4000x3000_444.jpg" > "$p12"
+  djpeg -dct int -bmp -outfile "$p12" "$pictures/p12_4000x3000_444.jpg"
 fi
 
 # Median wall time in milliseconds of `runs` runs of a command.

@@ -14,7 +14,8 @@ mkdir -p "$out/obj"
 out=$(cd "$out" && pwd)
 cxx=${CXX:-clang++}
 jobs=${JOBS:-2}
-flags="-std=c++20 -g -O1 -fno-omit-frame-pointer -I$root/src"
+# The main build's warnings, as errors.
+flags="-std=c++20 -g -O1 -fno-omit-frame-pointer -Wall -Wextra -Wshadow -Werror -I$root/src"
 sanitize="-fsanitize=address,undefined -fno-sanitize-recover=undefined"
 define="-DVELDRAN_SOURCE_DIR=\"$root\""
 

@@ -12,9 +12,15 @@ constexpr Pixel make_pixel(int red, int green, int blue) {
   return (static_cast<Pixel>(red) << 16) | (static_cast<Pixel>(green) << 8) |
          static_cast<Pixel>(blue);
 }
-constexpr int red_of(Pixel p) { return static_cast<int>((p >> 16) & 0xFF); }
-constexpr int green_of(Pixel p) { return static_cast<int>((p >> 8) & 0xFF); }
-constexpr int blue_of(Pixel p) { return static_cast<int>(p & 0xFF); }
+constexpr int red_of(Pixel p) {
+  return static_cast<int>((p >> 16) & 0xFF);
+}
+constexpr int green_of(Pixel p) {
+  return static_cast<int>((p >> 8) & 0xFF);
+}
+constexpr int blue_of(Pixel p) {
+  return static_cast<int>(p & 0xFF);
+}
 
 // A writable view of pixel words; row y starts at px + y * stride.
 struct Plane {

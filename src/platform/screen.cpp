@@ -19,14 +19,15 @@ std::string format_number(double value) {
 }
 
 std::string first_input_item(std::string_view line) {
+  constexpr std::size_t npos = std::string_view::npos;
   std::size_t i = 0;
   while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
   if (i < line.size() && line[i] == '"') {
     const std::size_t end = line.find('"', i + 1);
-    return std::string(line.substr(i + 1, end == std::string_view::npos ? line.npos : end - i - 1));
+    return std::string(line.substr(i + 1, end == npos ? npos : end - i - 1));
   }
   const std::size_t comma = line.find(',', i);
-  return std::string(line.substr(i, comma == std::string_view::npos ? line.npos : comma - i));
+  return std::string(line.substr(i, comma == npos ? npos : comma - i));
 }
 
 bool Screen::open(int width, int height, int depth, std::string& error) {

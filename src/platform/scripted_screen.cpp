@@ -80,7 +80,7 @@ std::string ScriptedScreen::next_key() {
 }
 
 bool ScriptedScreen::is_held(int scan_code) {
-  return held_.count(scan_code) != 0;
+  return held_.contains(scan_code);
 }
 
 void ScriptedScreen::pause(int milliseconds) {

@@ -32,7 +32,7 @@ class SdlScreen : public Screen {
   struct Window;
   // Takes every waiting event; returns true when any input arrived.
   bool pump();
-  bool handle(const void* event);
+  bool handle(const void* raw);
   void present_texture();
 
   std::unique_ptr<Window> window_;

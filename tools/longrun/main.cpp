@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
   std::printf(
       "frames %ld in %.0f s (%.1f per second); resident %ld KiB after 2 s, %ld KiB at "
       "the end, peak %ld KiB; growth %ld KiB\n",
-      frames, seconds, frames / seconds, baseline, last, peak, growth);
+      frames, seconds, static_cast<double>(frames) / seconds, baseline, last, peak, growth);
   std::filesystem::current_path("/");
   std::filesystem::remove_all(folder);
   return growth > max_growth ? 1 : 0;
