@@ -61,8 +61,7 @@ lint:
 
 bench:
 	@tools/scripts/install-deps.sh $(BENCH_PACKAGES)
-	@cd bench/pictures && sha256sum --quiet -c SHA256SUMS || \
-	  { echo "bench/pictures: photographs missing or changed (see bench/pictures/README.md)"; exit 1; }
+	@tools/scripts/bench-pictures.sh
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELDRAN_BENCH=ON \
 	  -DVELDRAN_TESTS=OFF -DVELDRAN_SDL=OFF
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
