@@ -12,6 +12,7 @@
 #include <string>
 
 #include "formats/loader.h"
+#include "jpeg_tools.h"
 #include "reference_decoder.h"
 #include "test_files.h"
 
@@ -44,32 +45,9 @@ bool read_pnm(const std::string& path, Raster& out) {
   return out.data.size() == static_cast<std::size_t>(out.width) * out.height * out.channels;
 }
 
-// A synthetic photograph: smooth shading, edges, fine texture and noise.
-void write_source(const std::string& path, int w, int h) {
-  std::mt19937 rng(static_cast<unsigned>(w * 131 + h));
-  std::string s = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      const double fx = static_cast<double>(x) / w, fy = static_cast<double>(y) / h;
-      const int noise = static_cast<int>(rng() % 21) - 10;
-      const int edge = ((x / 13 + y / 11) % 3 == 0) ? 60 : 0;
-      const int r = static_cast<int>(200 * fx + 40 * std::sin(y * 0.3)) + noise + edge;
-      const int g = static_cast<int>(180 * fy + 50 * std::cos(x * 0.21)) + noise;
-      const int b = static_cast<int>(120 + 100 * std::sin((x + y) * 0.05)) - edge + noise;
-      for (int v : {r, g, b}) s += static_cast<char>(std::clamp(v, 0, 255));
-    }
-  }
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  std::fwrite(s.data(), 1, s.size(), f);
-  std::fclose(f);
-}
-
-bool tools_available() {
-  return std::system("command -v cjpeg >/dev/null 2>&1 && command -v djpeg >/dev/null 2>&1") == 0;
-}
-
 TEST(JpegCrossCheck, AgreesWithLibjpegWithinTolerance) {
-  if (!tools_available()) GTEST_SKIP() << "cjpeg/djpeg (libjpeg-turbo-progs) not installed";
+  if (!tools_available({"cjpeg", "djpeg"}))
+    GTEST_SKIP() << "cjpeg/djpeg (libjpeg-turbo-progs) not installed";
   struct Case {
     int width, height;
     std::string options;
@@ -145,7 +123,8 @@ TEST(JpegCrossCheck, AgreesWithLibjpegWithinTolerance) {
 // damaged file the two may differ (the plain reader goes on past the end of the file), so
 // only accepted files are compared.
 TEST(JpegOracle, FastDecoderMatchesThePlainOneBitForBit) {
-  if (!tools_available()) GTEST_SKIP() << "cjpeg (libjpeg-turbo-progs) not installed";
+  if (!tools_available({"cjpeg", "djpeg"}))
+    GTEST_SKIP() << "cjpeg (libjpeg-turbo-progs) not installed";
   struct Case {
     int width, height;
     std::string options;

@@ -35,6 +35,7 @@ class ByteCursor {
   }
   bool ok() const { return ok_; }
   std::size_t pos() const { return pos_; }
+  void seek(std::size_t pos) { pos_ = std::min(pos, file_.size()); }
 
  private:
   std::span<const std::uint8_t> file_;
@@ -79,6 +80,34 @@ bool read_huffman(ByteCursor& in, jpeg::Tables& tables, jpeg::HuffmanTable& stag
   }
 }
 
+enum class FrameRead { kAccepted, kRefused, kTooLarge };
+
+// An extended sequential or progressive frame header. Nothing changes unless the frame is
+// whole, one the scan-by-scan decoder handles and no larger than the store.
+FrameRead read_coefficient_frame(ByteCursor& in, jpeg::Tables& tables, img::ImageStore& store) {
+  in.u16();
+  const int precision = in.u8();
+  const std::uint16_t height = in.u16();
+  const std::uint16_t width = in.u16();
+  const int count = in.u8();
+  if (count != 1 && count != 3) return FrameRead::kRefused;
+  std::array<jpeg::FrameComponent, 3> components{};
+  for (int i = 0; i < count; ++i) components[i] = {in.u8(), in.u8(), in.u8()};
+  const std::span<const jpeg::FrameComponent> read(components.data(), count);
+  if (!in.ok() || !jpeg::coefficient_frame_supported(precision, read)) return FrameRead::kRefused;
+  if (width > store.maxh || height > store.maxv) return FrameRead::kTooLarge;
+  tables.frame_width = width;
+  tables.frame_height = height;
+  tables.frame_components = static_cast<std::uint8_t>(count);
+  for (const jpeg::FrameComponent& c : read) {
+    tables.components[c.id].sampling = c.sampling;
+    tables.components[c.id].quant = c.quant;
+  }
+  store.width = width;
+  store.height = height;
+  return FrameRead::kAccepted;
+}
+
 }  // namespace
 
 JpegDecoder::JpegDecoder()
@@ -99,15 +128,28 @@ LoadResult JpegDecoder::decode(std::span<const std::uint8_t> file, img::ImageSto
   ByteCursor in(file, 2);
   std::uint16_t restart_interval = 0;  // every file starts without restart markers
   bool size_replaced = false;          // the frame header has set the picture size
-  bool frame_read = false;             // a whole baseline frame header in this file
-  int orientation = 1;                 // from the first Exif block that has one
+  enum class Frame { kNone, kBaseline, kSequential, kProgressive };
+  Frame frame = Frame::kNone;  // the last whole frame header of this file
+  bool scans_begun = false;    // coefficients stored by a scan of a scan-by-scan frame
+  int orientation = 1;         // from the first Exif block that has one
 
+  // What the scans of a scan-by-scan frame gave is shown even when a later part fails.
   const auto fail = [&]() {
+    if (scans_begun) place_coefficients(store);
     if (size_replaced) {
       store.width = std::min(store.width, store.maxh);
       store.height = std::min(store.height, store.maxv);
     }
     return LoadResult{Status::kJpegDecodeError, false};
+  };
+
+  // A whole picture is turned upright when its Exif block says so.
+  const auto upright = [&](LoadResult result) {
+    if (upright_ && result.message == Status::kFileLoaded) {
+      const Status turned = img::orient_picture(store, orientation);
+      if (turned != Status::kNone) result.message = turned;
+    }
+    return result;
   };
 
   for (;;) {
@@ -117,9 +159,9 @@ LoadResult JpegDecoder::decode(std::span<const std::uint8_t> file, img::ImageSto
     switch (kind) {
       case marker::kStartOfImage:  // start of image: nothing to read
         break;
-      case marker::kEndOfImage:        // end of image before any scan
-      case marker::kProgressiveFrame:  // progressive frames are not decoded
-        return fail();
+      case marker::kEndOfImage:  // end of image: of a scan-by-scan frame, or before any scan
+        if (!scans_begun) return fail();
+        return upright(jpeg::finish_load(place_coefficients(store), store));
       case marker::kRestartInterval:  // restart interval; its length field is not used
         in.u16();
         restart_interval = in.u16();
@@ -131,6 +173,7 @@ LoadResult JpegDecoder::decode(std::span<const std::uint8_t> file, img::ImageSto
         if (!read_huffman(in, tables_, staging_)) return fail();
         break;
       case marker::kBaselineFrame: {  // baseline frame; the size takes effect at once
+        if (scans_begun) return fail();
         in.u16();
         in.u8();  // sample precision: always 8 bits here
         const std::uint16_t height = in.u16();
@@ -151,13 +194,24 @@ LoadResult JpegDecoder::decode(std::span<const std::uint8_t> file, img::ImageSto
           tables_.components[id].quant = quant;
         }
         if (!in.ok()) return fail();
-        frame_read = true;
+        frame = Frame::kBaseline;
         break;
       }
-      case marker::kStartOfScan: {  // start of scan; the length and component count are not used
+      case marker::kExtendedFrame:  // 8-bit Huffman scans in any number
+      case marker::kProgressiveFrame: {
+        if (scans_begun) return fail();
+        const FrameRead read = read_coefficient_frame(in, tables_, store);
+        if (read == FrameRead::kTooLarge) return {Status::kSizeTooLarge, false};
+        if (read == FrameRead::kRefused) return fail();
+        size_replaced = true;
+        frame = kind == marker::kExtendedFrame ? Frame::kSequential : Frame::kProgressive;
+        break;
+      }
+      case marker::kStartOfScan: {  // start of scan; the length is not used
         in.u16();
-        const int count = in.u8();
-        for (int i = 0; i < count; ++i) {
+        jpeg::ScanHeader scan;
+        scan.count = in.u8();
+        for (int i = 0; i < scan.count; ++i) {
           const int id = in.u8();
           const int selectors = in.u8();
           if (!in.ok() || id < 1 || id > 4 || (selectors >> 4) > 3 || (selectors & 15) > 3) {
@@ -165,19 +219,34 @@ LoadResult JpegDecoder::decode(std::span<const std::uint8_t> file, img::ImageSto
           }
           tables_.components[id].dc_table = static_cast<std::uint8_t>(selectors >> 4);
           tables_.components[id].ac_table = static_cast<std::uint8_t>((selectors & 15) + 4);
+          if (i < 4) scan.ids[i] = static_cast<std::uint8_t>(id);
         }
-        in.skip(3);  // spectral selection and successive approximation
-        if (!in.ok() || !frame_read) return fail();
-        const int h1 = tables_.components[1].sampling >> 4;
-        const int v1 = tables_.components[1].sampling & 15;
-        if (h1 < 1 || h1 > 2 || v1 < 1 || v1 > 2) return fail();
-        LoadResult result = decode_scan(file, in.pos(), restart_interval, store);
-        if (result.message == Status::kJpegDecodeError) return fail();
-        if (upright_ && result.message == Status::kFileLoaded) {
-          const Status turned = img::orient_picture(store, orientation);
-          if (turned != Status::kNone) result.message = turned;
+        scan.ss = in.u8();
+        scan.se = in.u8();
+        const int approximation = in.u8();
+        scan.ah = approximation >> 4;
+        scan.al = approximation & 15;
+        if (!in.ok() || frame == Frame::kNone) return fail();
+        if (frame == Frame::kBaseline) {
+          const int h1 = tables_.components[1].sampling >> 4;
+          const int v1 = tables_.components[1].sampling & 15;
+          if (h1 < 1 || h1 > 2 || v1 < 1 || v1 > 2) return fail();
+          const LoadResult result = decode_scan(file, in.pos(), restart_interval, store);
+          if (result.message == Status::kJpegDecodeError) return fail();
+          return upright(result);
         }
-        return result;
+        if (!scans_begun) {
+          if (!coefficients_.start(tables_, store.maxh, store.maxv, frame == Frame::kProgressive)) {
+            return fail();
+          }
+          scans_begun = true;
+        }
+        const std::size_t end = jpeg::entropy_data_end(file, in.pos());
+        if (!coefficients_.decode_scan(file, in.pos(), end, scan, tables_, restart_interval)) {
+          return fail();
+        }
+        in.seek(end);
+        break;
       }
       case marker::kApplication1: {  // may hold the Exif block with the orientation tag
         const std::uint16_t length = in.u16();
@@ -197,6 +266,15 @@ LoadResult JpegDecoder::decode(std::span<const std::uint8_t> file, img::ImageSto
       }
     }
   }
+}
+
+bool JpegDecoder::place_coefficients(img::ImageStore& store) {
+  const auto shape = coefficients_.mcu();
+  const jpeg::McuWriter writer{
+      store.working(), store.maxh,   store.maxv,  shape.h1,
+      shape.v1,        shape.colour, sum_kernel_, shape.colour ? colour_kernel_ : grey_kernel_,
+      &basis_};
+  return coefficients_.place(writer, scratch_);
 }
 
 }  // namespace formats

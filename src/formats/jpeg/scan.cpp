@@ -2,40 +2,17 @@
 // MCU walk with restarts, and placement of each MCU into the working image.
 #include <algorithm>
 
-#include "formats/jpeg/bit_reader.h"
 #include "formats/jpeg/decoder.h"
+#include "formats/jpeg/entropy.h"
+#include "formats/jpeg/place.h"
 #include "formats/jpeg/zigzag.h"
 
 namespace formats {
 namespace {
 
+using jpeg::decode_symbol;
+using jpeg::receive_value;
 using platform::Status;
-
-// Returns the symbol, or -1 when no code of up to 16 bits matches. Needs 16 buffered bits.
-inline int decode_symbol(jpeg::BitReader& bits, const jpeg::HuffmanTable& table) {
-  const std::uint16_t entry = table.fast[bits.peek(jpeg::kLookaheadBits)];
-  if (entry != 0) {
-    bits.consume(entry >> 8);
-    return entry & 0xFF;
-  }
-  const std::uint32_t next = bits.peek(16);
-  for (int length = jpeg::kLookaheadBits + 1; length <= 16; ++length) {
-    const auto code = static_cast<std::int32_t>(next >> (16 - length));
-    if (code < table.limit[length]) {
-      bits.consume(length);
-      return table.symbols[table.offset[length] + code - table.first[length]];
-    }
-  }
-  return -1;
-}
-
-// The value of `size` bits that follow a symbol (T.81 EXTEND). Needs `size` buffered bits.
-inline std::int32_t receive_value(jpeg::BitReader& bits, int size) {
-  if (size == 0) return 0;
-  const auto m = static_cast<std::int32_t>(bits.peek(size));
-  bits.consume(size);
-  return (m >> (size - 1)) != 0 ? m : m - ((1 << size) - 1);
-}
 
 // Decodes one block's coefficients into slot `k`, dequantised and in natural order.
 [[gnu::always_inline]] inline bool decode_block_bits(jpeg::BitReader& bits,
@@ -118,15 +95,20 @@ LoadResult JpegDecoder::decode_scan(std::span<const std::uint8_t> file, std::siz
   for (jpeg::Component& c : t.components) c.predictor = 0;
 
   jpeg::BitReader bits(file.data(), file.size(), start);
-  const img::Plane plane = store.working();
-  const std::int32_t maxh = store.maxh;
-  const std::int32_t maxv = store.maxv;
+  const jpeg::McuWriter writer{store.working(),
+                               store.maxh,
+                               store.maxv,
+                               h1,
+                               v1,
+                               colour,
+                               sum_kernel_,
+                               colour ? colour_kernel_ : grey_kernel_,
+                               &basis_};
   const std::int32_t width = t.frame_width;
   const std::int32_t height = t.frame_height;
   int mcu_counter = 0;
   bool stopped = false;
 
-  const jpeg::ColourKernel convert = colour ? colour_kernel_ : grey_kernel_;
   jpeg::BlockColour block{};
   block.h_shift = h1 - 1;
   block.v_shift = v1 - 1;
@@ -143,37 +125,10 @@ LoadResult JpegDecoder::decode_scan(std::span<const std::uint8_t> file, std::siz
       // A scan that needed bits from beyond the end of the file is cut short.
       if (bits.overran()) return {Status::kJpegDecodeError};
 
-      bool chroma_ready = false;
-      for (int by = 0; by < v1 && !stopped; ++by) {
-        for (int bx = 0; bx < h1; ++bx) {
-          const std::int32_t x0 = x + bx * 8;
-          const std::int32_t y0 = y + by * 8;
-          if (x0 + 8 > maxh) continue;
-          if (y0 + 8 > maxv) {
-            stopped = true;
-            break;
-          }
-          if (!chroma_ready) {
-            if (colour) {
-              sum_kernel_(s.coef[4], s.nonzero[4], s.nonzero_count[4], basis_, s.samples[4]);
-              sum_kernel_(s.coef[5], s.nonzero[5], s.nonzero_count[5], basis_, s.samples[5]);
-              block.cb = s.samples[4];
-              block.cr = s.samples[5];
-            } else {
-              block.cb = s.zero;
-              block.cr = s.zero;
-            }
-            chroma_ready = true;
-          }
-          const int k = by * h1 + bx;
-          sum_kernel_(s.coef[k], s.nonzero[k], s.nonzero_count[k], basis_, s.samples[k]);
-          block.luma = s.samples[k];
-          block.col0 = h1 == 2 ? bx * 4 : 0;
-          block.row0 = v1 == 2 ? by * 4 : 0;
-          convert(block, plane.row(y0) + x0, plane.stride);
-        }
+      if (!jpeg::place_mcu(writer, s, block, x, y)) {
+        stopped = true;
+        break;
       }
-      if (stopped) break;
 
       if (++mcu_counter == restart_interval) {
         mcu_counter = 0;
@@ -183,17 +138,7 @@ LoadResult JpegDecoder::decode_scan(std::span<const std::uint8_t> file, std::siz
     }
   }
 
-  LoadResult result{Status::kFileLoaded, true};
-  if (stopped) {
-    result.message = Status::kSizeTooLarge;
-    store.height = maxv;
-  }
-  if (store.width >= maxh) {
-    result.message = Status::kSizeTooLarge;
-    store.width = maxh;
-  }
-  store.height = std::min(store.height, maxv);
-  return result;
+  return jpeg::finish_load(stopped, store);
 }
 
 }  // namespace formats

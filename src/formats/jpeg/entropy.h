@@ -1,0 +1,37 @@
+// Huffman symbols and the value bits that follow them, read from a scan's bits.
+#pragma once
+
+#include <cstdint>
+
+#include "formats/jpeg/bit_reader.h"
+#include "formats/jpeg/huffman.h"
+
+namespace formats::jpeg {
+
+// Returns the symbol, or -1 when no code of up to 16 bits matches. Needs 16 buffered bits.
+inline int decode_symbol(BitReader& bits, const HuffmanTable& table) {
+  const std::uint16_t entry = table.fast[bits.peek(kLookaheadBits)];
+  if (entry != 0) {
+    bits.consume(entry >> 8);
+    return entry & 0xFF;
+  }
+  const std::uint32_t next = bits.peek(16);
+  for (int length = kLookaheadBits + 1; length <= 16; ++length) {
+    const auto code = static_cast<std::int32_t>(next >> (16 - length));
+    if (code < table.limit[length]) {
+      bits.consume(length);
+      return table.symbols[table.offset[length] + code - table.first[length]];
+    }
+  }
+  return -1;
+}
+
+// The value of `size` bits that follow a symbol (T.81 EXTEND). Needs `size` buffered bits.
+inline std::int32_t receive_value(BitReader& bits, int size) {
+  if (size == 0) return 0;
+  const auto m = static_cast<std::int32_t>(bits.peek(size));
+  bits.consume(size);
+  return (m >> (size - 1)) != 0 ? m : m - ((1 << size) - 1);
+}
+
+}  // namespace formats::jpeg
