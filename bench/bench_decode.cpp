@@ -5,10 +5,14 @@
 // against libjpeg-turbo (default settings) and stb_image decoding the same files in the
 // same run. The image store is allocated and touched once, so the loads run warm; the
 // first load of the 12-megapixel picture into a fresh store is measured on its own.
+// Progressive versions of the photographs ("progressive/<name>") are made losslessly with
+// `jpegtran -progressive` in a temporary folder when the program starts.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
@@ -32,6 +36,15 @@ const char* const kPictures[] = {
     "p3_2000x1500_444.jpg", "p12_4000x3000_420.jpg", "p12_4000x3000_444.jpg",
 };
 
+// The photographs also decoded as progressive files.
+const char* const kProgressive[] = {
+    "p1_1152x864_420.jpg",
+    "p1_1152x864_444.jpg",
+    "p12_4000x3000_420.jpg",
+    "p12_4000x3000_444.jpg",
+};
+const std::string kProgressivePrefix = "progressive/";
+
 struct Shared {
   std::map<std::string, std::vector<std::uint8_t>> files;
   img::ImageStore store;
@@ -53,13 +66,31 @@ Shared& shared() {
   return s;
 }
 
+// Writes the progressive version of a photograph into a temporary file and returns its
+// path, or "" when jpegtran fails.
+std::string make_progressive(const std::string& name) {
+  char folder[] = "/tmp/veldran-bench-XXXXXX";
+  if (::mkdtemp(folder) == nullptr) return "";
+  const std::string out = std::string(folder) + "/" + name;
+  const std::string command = "jpegtran -copy none -progressive -outfile " + out + " " +
+                              VELDRAN_BENCH_PICTURES + "/" + name;
+  if (std::system(command.c_str()) != 0) return "";
+  return out;
+}
+
 const std::vector<std::uint8_t>& file(const std::string& name) {
   Shared& s = shared();
   auto it = s.files.find(name);
   if (it == s.files.end()) {
     std::vector<std::uint8_t> bytes;
-    const std::int64_t n =
-        formats::read_whole_file(std::string(VELDRAN_BENCH_PICTURES) + "/" + name, bytes);
+    std::string path = std::string(VELDRAN_BENCH_PICTURES) + "/" + name;
+    const bool progressive = name.rfind(kProgressivePrefix, 0) == 0;
+    if (progressive) path = make_progressive(name.substr(kProgressivePrefix.size()));
+    const std::int64_t n = formats::read_whole_file(path, bytes);
+    if (progressive && !path.empty()) {
+      std::remove(path.c_str());
+      ::rmdir(path.substr(0, path.rfind('/')).c_str());
+    }
     bytes.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
     it = s.files.emplace(name, std::move(bytes)).first;
   }
@@ -130,11 +161,27 @@ void veldran_first_load(benchmark::State& state) {
   set_rate(state, 12000000);
 }
 
+// Prints the median rates of veldran and the peers on `names`, and veldran's ratios.
+void print_table(bench::MedianReporter& reporter, const std::vector<std::string>& names) {
+  std::printf("\n%-36s %10s %10s %10s %10s %10s\n", "picture", "veldran", "libjpeg", "stb",
+              "vs libjpeg", "vs stb");
+  for (const std::string& name : names) {
+    auto rate = [&](const std::string& who) {
+      return reporter.median(who + "/" + name + "/real_time");
+    };
+    const double v = rate("veldran"), l = rate("libjpeg"), s = rate("stb");
+    if (v == 0) continue;
+    std::printf("%-36s %10.1f %10.1f %10.1f %9.2fx %9.2fx\n", name.c_str(), v, l, s,
+                l > 0 ? v / l : 0.0, s > 0 ? v / s : 0.0);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (const char* p : kPictures) {
-    const std::string name = p;
+  std::vector<std::string> names(std::begin(kPictures), std::end(kPictures));
+  for (const char* p : kProgressive) names.push_back(kProgressivePrefix + p);
+  for (const std::string& name : names) {
     benchmark::RegisterBenchmark(("veldran/" + name).c_str(), veldran, name)->UseRealTime();
 #ifdef VELDRAN_HAVE_LIBJPEG
     benchmark::RegisterBenchmark(("libjpeg/" + name).c_str(), libjpeg, name)->UseRealTime();
@@ -149,18 +196,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   bench::MedianReporter reporter("MP/s", 1.0);
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\n%-24s %10s %10s %10s %10s %10s\n", "picture", "veldran", "libjpeg", "stb",
-              "vs libjpeg", "vs stb");
-  for (const char* p : kPictures) {
-    const std::string name = p;
-    auto rate = [&](const std::string& who) {
-      return reporter.median(who + "/" + name + "/real_time");
-    };
-    const double v = rate("veldran"), l = rate("libjpeg"), s = rate("stb");
-    if (v == 0) continue;
-    std::printf("%-24s %10.1f %10.1f %10.1f %9.2fx %9.2fx\n", p, v, l, s, l > 0 ? v / l : 0.0,
-                s > 0 ? v / s : 0.0);
-  }
+  print_table(reporter, names);
   benchmark::Shutdown();
   return 0;
 }

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""Writes the seed corpora: small valid BMP files at 8, 16, 24 (and 32) bits and small
-JPEG files made by cjpeg in every sampling, grey, with restart intervals, odd sizes."""
+"""Writes the seed corpora: small valid BMP files at 8, 16, 24 (and 32) bits, small
+JPEG files made by cjpeg in every sampling, grey, with restart intervals, odd sizes, and
+progressive and extended sequential ones made from them by jpegtran."""
 import os
 import struct
 import subprocess
 import sys
+import tempfile
 
 here = os.path.dirname(os.path.abspath(__file__))
 
@@ -50,6 +52,31 @@ def cjpeg(px, args):
                           check=True).stdout
 
 
+# Scan scripts for jpegtran: spectral splits with successive approximation, and one
+# sequential scan per component.
+REFINE = ('0,1,2: 0-0, 0, 1; 0: 1-5, 0, 2; 0: 6-63, 0, 1; 1: 1-63, 0, 0; 2: 1-63, 0, 1;'
+          '0,1,2: 0-0, 1, 0; 0: 1-5, 2, 1; 0: 1-5, 1, 0; 0: 6-63, 1, 0; 2: 1-63, 1, 0;')
+SEQUENTIAL = '0: 0-63, 0, 0; 1: 0-63, 0, 0; 2: 0-63, 0, 0;'
+
+
+def jpegtran(jpeg, args, script=None):
+    with tempfile.TemporaryDirectory() as folder:
+        if script:
+            path = os.path.join(folder, 'scans')
+            with open(path, 'w') as f:
+                f.write(script)
+            args = args + ['-scans', path]
+        out = subprocess.run(['jpegtran', '-copy', 'none'] + args, input=jpeg,
+                             capture_output=True, check=True).stdout
+    return out
+
+
+def as_extended(jpeg):
+    """The same file with the extended sequential frame marker."""
+    at = jpeg.index(b'\xff\xc0')
+    return jpeg[:at + 1] + b'\xc1' + jpeg[at + 2:]
+
+
 def main():
     loader = os.path.join(here, 'corpus', 'fuzz_loader')
     roundtrip = os.path.join(here, 'corpus', 'fuzz_bmp_roundtrip')
@@ -71,6 +98,18 @@ def main():
     for name, (px, args) in jpegs.items():
         with open(os.path.join(loader, name + '.jpg'), 'wb') as f:
             f.write(cjpeg(px, args))
+    progressive = {
+        'prog_420_33x20': (card(33, 20), ['-sample', '2x2'], ['-progressive'], None),
+        'prog_grey_12x10': (card(12, 10), ['-grayscale'], ['-progressive'], None),
+        'prog_422_24x16_refine_restart': (card(24, 16), ['-sample', '2x1'], ['-restart', '1B'],
+                                          REFINE),
+        'prog_444_17x9_refine': (card(17, 9), ['-sample', '1x1'], [], REFINE),
+    }
+    for name, (px, args, tran, script) in progressive.items():
+        with open(os.path.join(loader, name + '.jpg'), 'wb') as f:
+            f.write(jpegtran(cjpeg(px, args), tran, script))
+    with open(os.path.join(loader, 'sof1_420_17x9_scans.jpg'), 'wb') as f:
+        f.write(as_extended(jpegtran(cjpeg(card(17, 9), ['-sample', '2x2']), [], SEQUENTIAL)))
     # Round trip: depth selector, width, height, pal_size bytes, then keys and pixels.
     seeds = {
         'depth24_3x2': bytes([0, 3, 2, 0, 0]) + bytes(range(200)),
