@@ -174,7 +174,7 @@ constexpr std::array<OptionSpec, 17> kOptions = {{
 
 std::string_view usage_text() {
   return "usage: veldran-convert IN OUT.bmp [options]\n"
-         "  Loads IN (a BMP or a baseline JPEG, told apart by content), applies the flips and\n"
+         "  Loads IN (a BMP or a JPEG, told apart by content), applies the flips and\n"
          "  resizes in the order given, then the colour stages, and saves the BMP file OUT.\n"
          "  --depth 24|16|8      bits per pixel of OUT (default 24; 8 needs --palette)\n"
          "  --max W,H            largest picture held (default 4096,4096); larger pictures\n"

@@ -76,6 +76,24 @@ inline bool ac_first(BitReader& bits, const HuffmanTable& table, int ss, int se,
   return true;
 }
 
+// Bit k set when zigzag coefficient k of the block is nonzero.
+inline std::uint64_t nonzero_mask(const std::int16_t* block) {
+  std::uint64_t mask = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  for (int i = 0; i < 4; ++i) {
+    const auto* p = reinterpret_cast<const __m128i*>(block + 16 * i);
+    const __m128i zeros = _mm_packs_epi16(_mm_cmpeq_epi16(_mm_loadu_si128(p), zero),
+                                          _mm_cmpeq_epi16(_mm_loadu_si128(p + 1), zero));
+    const auto bits = static_cast<std::uint32_t>(~_mm_movemask_epi8(zeros) & 0xFFFF);
+    mask |= static_cast<std::uint64_t>(bits) << (16 * i);
+  }
+#else
+  for (int k = 0; k < 64; ++k) mask |= static_cast<std::uint64_t>(block[k] != 0) << k;
+#endif
+  return mask;
+}
+
 // One correction bit for a coefficient that is already nonzero: when set, the coefficient
 // moves one step of 2^al away from zero (unless it already has that bit).
 inline void refine(BitReader& bits, std::int16_t& c, int p1) {
@@ -86,11 +104,24 @@ inline void refine(BitReader& bits, std::int16_t& c, int p1) {
   bits.consume(1);
 }
 
+// Zigzag positions from..to as bits; none when from > to.
+inline std::uint64_t positions(int from, int to) {
+  if (from > to) return 0;
+  return (~std::uint64_t{0} >> (63 - to)) & (~std::uint64_t{0} << from);
+}
+
+// Correction bits for the coefficients in `mask`, lowest position first.
+inline void refine_all(BitReader& bits, std::int16_t* block, std::uint64_t mask, int p1) {
+  for (; mask != 0; mask &= mask - 1) refine(bits, block[__builtin_ctzll(mask)], p1);
+}
+
 // AC refinement of positions ss..se: new coefficients of +-2^al placed after runs of
 // zero-history coefficients, and a correction bit for every nonzero one passed on the way.
 inline bool ac_refine(BitReader& bits, const HuffmanTable& table, int ss, int se, int al,
                       int& eobrun, std::int16_t* block) {
   const int p1 = 1 << al;
+  // New coefficients go behind the position reached, so this stays true ahead of it.
+  const std::uint64_t nonzero = nonzero_mask(block);
   int k = ss;
   if (eobrun == 0) {
     for (; k <= se; ++k) {
@@ -111,46 +142,24 @@ inline bool ac_refine(BitReader& bits, const HuffmanTable& table, int ss, int se
         }
         break;
       }
-      // Pass `run` zero coefficients (refining the nonzero ones between them) and stop on
-      // the next zero, where the new coefficient goes.
-      for (; k <= se; ++k) {
-        if (block[k] != 0) {
-          refine(bits, block[k], p1);
-        } else if (--run < 0) {
-          break;
-        }
-      }
+      // Pass `run` zero coefficients and stop on the next zero, where the new coefficient
+      // goes; the nonzero ones passed on the way take a correction bit each.
+      std::uint64_t zeros = ~nonzero & positions(k, se);
+      for (; run > 0 && zeros != 0; --run) zeros &= zeros - 1;
+      const int target = zeros != 0 ? __builtin_ctzll(zeros) : se + 1;
+      refine_all(bits, block, nonzero & positions(k, target - 1), p1);
+      k = target;
       if (value != 0) {
         if (k > se) return false;
         block[k] = static_cast<std::int16_t>(value);
       }
     }
   }
-  if (eobrun > 0) {
-    for (; k <= se; ++k) {
-      if (block[k] != 0) refine(bits, block[k], p1);
-    }
+  if (eobrun > 0) {  // the rest of the band: only the nonzero coefficients take a bit
+    refine_all(bits, block, nonzero & positions(k, se), p1);
     --eobrun;
   }
   return true;
-}
-
-// Bit k set when zigzag coefficient k of the block is nonzero.
-inline std::uint64_t nonzero_mask(const std::int16_t* block) {
-  std::uint64_t mask = 0;
-#if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128();
-  for (int i = 0; i < 4; ++i) {
-    const auto* p = reinterpret_cast<const __m128i*>(block + 16 * i);
-    const __m128i zeros = _mm_packs_epi16(_mm_cmpeq_epi16(_mm_loadu_si128(p), zero),
-                                          _mm_cmpeq_epi16(_mm_loadu_si128(p + 1), zero));
-    const auto bits = static_cast<std::uint32_t>(~_mm_movemask_epi8(zeros) & 0xFFFF);
-    mask |= static_cast<std::uint64_t>(bits) << (16 * i);
-  }
-#else
-  for (int k = 0; k < 64; ++k) mask |= static_cast<std::uint64_t>(block[k] != 0) << k;
-#endif
-  return mask;
 }
 
 // Dequantises a stored block into scratch slot `k`, in natural order with its nonzero list,
