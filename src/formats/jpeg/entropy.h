@@ -34,4 +34,19 @@ inline std::int32_t receive_value(BitReader& bits, int size) {
   return (m >> (size - 1)) != 0 ? m : m - ((1 << size) - 1);
 }
 
+// An AC symbol and the value that follows it, in one look-up when both fit in the lookahead
+// bits. Returns the symbol (value set), or -1 when no code matches. Needs 31 buffered bits.
+[[gnu::always_inline]] inline int decode_ac(BitReader& bits, const HuffmanTable& table,
+                                            std::int32_t& value) {
+  const std::int32_t fast = table.fast_ac[bits.peek(kLookaheadBits)];
+  if (fast != 0) {
+    bits.consume(fast & 0xFF);
+    value = fast >> 16;
+    return (fast >> 8) & 0xFF;
+  }
+  const int rs = decode_symbol(bits, table);
+  value = rs > 0 ? receive_value(bits, rs & 15) : 0;
+  return rs;
+}
+
 }  // namespace formats::jpeg

@@ -48,18 +48,9 @@ inline bool ac_first(BitReader& bits, const HuffmanTable& table, int ss, int se,
   }
   for (int k = ss; k <= se; ++k) {
     bits.refill();
-    int rs = 0;
     std::int32_t value = 0;
-    const std::int32_t fast = table.fast_ac[bits.peek(kLookaheadBits)];
-    if (fast != 0) {  // symbol and value in one look-up
-      bits.consume(fast & 0xFF);
-      rs = (fast >> 8) & 0xFF;
-      value = fast >> 16;
-    } else {
-      rs = decode_symbol(bits, table);
-      if (rs < 0) return false;
-      value = receive_value(bits, rs & 15);
-    }
+    const int rs = decode_ac(bits, table, value);
+    if (rs < 0) return false;
     const int run = rs >> 4;
     if ((rs & 15) == 0 && run != 15) {  // end of band, here and in the next blocks
       eobrun = (1 << run) - 1;

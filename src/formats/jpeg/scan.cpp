@@ -43,17 +43,8 @@ using platform::Status;
   bool ok = true;
   for (int p = 1; p < 64; ++p) {
     bits.refill();
-    int rs = 0;
     std::int32_t value = 0;
-    const std::int32_t fast = ac.fast_ac[bits.peek(jpeg::kLookaheadBits)];
-    if (fast != 0) {  // symbol and value in one look-up
-      bits.consume(fast & 0xFF);
-      rs = (fast >> 8) & 0xFF;
-      value = fast >> 16;
-    } else {
-      rs = decode_symbol(bits, ac);
-      if (rs > 0) value = receive_value(bits, rs & 15);
-    }
+    const int rs = jpeg::decode_ac(bits, ac, value);
     if (rs <= 0) {  // end of block, or no code matched
       ok = rs == 0;
       break;
