@@ -50,7 +50,10 @@ CubicTaps cubic_taps(int phase);
 //   component = clamp((sum over rows of tap_v * (sum over columns of tap_u * c) + 2^21) >> 22).
 // A new size beyond the store's columns or rows gives kSizeTooLarge and changes nothing; no
 // picture, or a whole number of full turns, changes nothing. `threads` splits the rows (0: as
-// many as the processor runs); the result does not depend on it.
-platform::Status rotate_picture(ImageStore& store, float degrees, int threads = 0);
+// many as the processor runs); the result does not depend on it, nor on whether the vector
+// kernel is used where the processor has it (tests turn it off to check the plain loops).
+platform::Status rotate_picture(ImageStore& store, float degrees, int threads = 0,
+                             bool vector_kernels = true);
+bool rotate_vector_supported();
 
 }  // namespace img

@@ -49,15 +49,18 @@ void expect_matches_oracle(std::int32_t w, std::int32_t h, float degrees, unsign
   const img::TestStore old(96, 96, w, h, seed);
   const img::RotationPlan plan = img::plan_rotation(w, h, degrees);
   ASSERT_EQ(plan.quarter_turns, -1);
-  for (int threads : {1, 3}) {
+  for (int run = 0; run < 4; ++run) {
+    const int threads = run % 2 == 0 ? 1 : 3;
+    const bool vector = run >= 2;
+    if (vector && !img::rotate_vector_supported()) continue;
     img::TestStore s(96, 96, w, h, seed);
-    ASSERT_EQ(img::rotate_picture(s.store, degrees, threads), platform::Status::kNone);
+    ASSERT_EQ(img::rotate_picture(s.store, degrees, threads, vector), platform::Status::kNone);
     ASSERT_EQ(s.store.width, plan.width);
     ASSERT_EQ(s.store.height, plan.height);
     for (std::int32_t y = 0; y < plan.height; ++y) {
       for (std::int32_t x = 0; x < plan.width; ++x) {
         ASSERT_EQ(s.at(x, y), rotated_pixel(old, w, h, plan, x, y))
-            << "at " << x << "," << y << " with " << threads << " threads";
+            << "at " << x << "," << y << " with " << threads << " threads, vector " << vector;
       }
     }
   }
