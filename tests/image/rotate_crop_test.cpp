@@ -7,6 +7,7 @@
 
 #include "image/crop.h"
 #include "image/rotate.h"
+#include "image/view.h"
 #include "test_store.h"
 
 namespace {
@@ -173,7 +174,8 @@ TEST(Rotate, ResampledTurnsAgreeWithExactOnes) {
     img::TestStore exact(64, 64, 20, 14), resampled(64, 64, 20, 14);
     fill(exact);
     fill(resampled);
-    ASSERT_EQ(img::rotate_picture(exact.store, std::round(near / 90) * 90), platform::Status::kNone);
+    ASSERT_EQ(img::rotate_picture(exact.store, std::round(near / 90) * 90),
+              platform::Status::kNone);
     ASSERT_EQ(img::rotate_picture(resampled.store, near), platform::Status::kNone);
     ASSERT_EQ(resampled.store.width, exact.store.width) << near;
     ASSERT_EQ(resampled.store.height, exact.store.height) << near;
@@ -242,6 +244,58 @@ TEST(Crop, KeepsExactlyTheClippedRectangle) {
     for (std::int32_t y = 0; y < c.kept.h; ++y) {
       for (std::int32_t x = 0; x < c.kept.w; ++x) {
         ASSERT_EQ(s.at(x, y), old.at(c.kept.x + x, c.kept.y + y)) << x << "," << y;
+      }
+    }
+  }
+}
+
+// Through zoomed, stretched and scrolled views: the picture pixel picked at a screen point is
+// one that the compose averages into the displayed pixel there, and a rectangle's frame holds
+// exactly the displayed pixels that show its pixels.
+TEST(CropSelection, FollowsTheComposeMapping) {
+  const struct {
+    float scaling, aspect;
+    std::int32_t h_offset, v_offset;
+  } views[] = {{16, 1, 0, 0},          {3, 1, -7, 5}, {0.37f, 1.6f, 20, -3},
+               {5.5f, 0.5f, -100, 40}, {1, 1, 3, 3},  {0.1f, 1, 0, 0}};
+  const std::int32_t w = 40, h = 30;
+  const img::PixelRect r{7, 4, 9, 11};
+  for (const auto& v : views) {
+    SCOPED_TRACE(testing::Message() << "scaling " << v.scaling << " aspect " << v.aspect);
+    img::ViewState view;
+    view.scaling = v.scaling;
+    view.aspect = v.aspect;
+    img::update_display_size(view, w, h);
+    view.h_offset = v.h_offset;
+    view.v_offset = v.v_offset;
+    const std::int64_t step_x = img::axis_factors(w, view.display_width).step;
+    const std::int64_t step_y = img::axis_factors(h, view.display_height).step;
+    const img::ScreenRect frame = img::shown_rect(view, w, h, r);
+    bool any_shown = false;
+    for (std::int32_t sy = v.v_offset - 2; sy < v.v_offset + view.display_height + 2; ++sy) {
+      for (std::int32_t sx = v.h_offset - 2; sx < v.h_offset + view.display_width + 2; ++sx) {
+        const std::int64_t dx = sx - v.h_offset, dy = sy - v.v_offset;
+        const bool on = dx >= 0 && dx < view.display_width && dy >= 0 && dy < view.display_height;
+        std::int32_t px = -1, py = -1;
+        ASSERT_EQ(img::picture_pixel_at(view, w, h, sx, sy, false, px, py), on) << sx << "," << sy;
+        if (!on) continue;
+        ASSERT_TRUE(dx * step_x < 512 * (px + 1) && (dx + 1) * step_x > 512 * px) << sx;
+        ASSERT_TRUE(dy * step_y < 512 * (py + 1) && (dy + 1) * step_y > 512 * py) << sy;
+        const bool in_rect = px >= r.x && px < r.x + r.w && py >= r.y && py < r.y + r.h;
+        const bool in_frame = sx >= frame.x0 && sx <= frame.x1 && sy >= frame.y0 && sy <= frame.y1;
+        any_shown = any_shown || in_rect;
+        ASSERT_TRUE(!in_rect || in_frame) << sx << "," << sy;
+      }
+    }
+    // Outside the frame nothing of the rectangle shows; inside, every pixel does (or, shrunk
+    // to nothing, the frame is a single pixel).
+    for (std::int64_t sy = frame.y0; sy <= frame.y1; ++sy) {
+      for (std::int64_t sx = frame.x0; sx <= frame.x1; ++sx) {
+        std::int32_t px = -1, py = -1;
+        ASSERT_TRUE(img::picture_pixel_at(view, w, h, static_cast<std::int32_t>(sx),
+                                          static_cast<std::int32_t>(sy), false, px, py));
+        const bool in_rect = px >= r.x && px < r.x + r.w && py >= r.y && py < r.y + r.h;
+        EXPECT_TRUE(in_rect || (!any_shown && sx == frame.x1 && sy == frame.y1));
       }
     }
   }
