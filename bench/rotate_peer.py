@@ -9,6 +9,7 @@ picture in each direction against the original.
 
     bench/rotate_peer.py [build dir with veldran-convert] [--runs N]
 """
+import argparse
 import math
 import os
 import shutil
@@ -69,14 +70,13 @@ def psnr_middle_half(original, turned_back):
 
 
 def main():
-    args = sys.argv[1:]
-    runs = 5
-    if "--runs" in args:
-        i = args.index("--runs")
-        runs = int(args[i + 1])
-        del args[i:i + 2]
-    build = args[0] if args else os.path.join(HERE, "..", "build-bench")
-    convert = os.path.join(build, "veldran-convert")
+    parser = argparse.ArgumentParser(description="Rotation against ImageMagick's convert.")
+    parser.add_argument("build", nargs="?", default=os.path.join(HERE, "..", "build-bench"),
+                        help="build folder holding veldran-convert")
+    parser.add_argument("--runs", type=int, default=5, help="timed runs of each command")
+    args = parser.parse_args()
+    runs = args.runs
+    convert = os.path.join(args.build, "veldran-convert")
     if not os.access(convert, os.X_OK):
         sys.exit("no %s: build the veldran-convert target" % convert)
     if shutil.which("convert") is None:
