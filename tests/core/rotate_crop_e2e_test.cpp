@@ -49,11 +49,12 @@ TEST(RotateEndToEnd, ConfirmTurnsShowsTheSizeAndSaves) {
     int w, h;
     std::string status;
     std::function<img::Pixel(int, int)> turned;
+    int undo_levels;  // a refused or empty rotation leaves nothing to undo
   } cases[] = {
-      {"90", 256, 30, 40, "", [](int x, int y) { return place(y, 29 - x); }},
-      {"-90", 256, 30, 40, "", [](int x, int y) { return place(39 - y, x); }},
-      {"45", 48, 40, 30, "Error: size is too large", place},  // 50 x 50 does not fit
-      {"360", 256, 40, 30, "", place},
+      {"90", 256, 30, 40, "", [](int x, int y) { return place(y, 29 - x); }, 1},
+      {"-90", 256, 30, 40, "", [](int x, int y) { return place(39 - y, x); }, 1},
+      {"45", 48, 40, 30, "Error: size is too large", place, 0},  // 50 x 50 does not fit
+      {"360", 256, 40, 30, "", place, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.angle);
@@ -67,6 +68,7 @@ TEST(RotateEndToEnd, ConfirmTurnsShowsTheSizeAndSaves) {
       } else {
         EXPECT_EQ(h.text(23, 1, static_cast<int>(c.status.size())), c.status);
       }
+      EXPECT_EQ(h.app.history.undo_levels(), c.undo_levels);
     });
     press_alt(h);
     h.screen.key("f").then([&] {
