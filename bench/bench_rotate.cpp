@@ -34,8 +34,7 @@ Loaded& photograph(const std::string& name) {
   if (!slot->store.allocate(6000, 6000, error)) std::abort();
   auto jpeg = std::make_unique<formats::JpegDecoder>();
   std::vector<std::uint8_t> file;
-  formats::load_picture(std::string(VELDRAN_SHARED_DIR) + "/bench/" + name, slot->store, *jpeg,
-                        file);
+  formats::load_picture(std::string(VELDRAN_BENCH_PICTURES) + "/" + name, slot->store, *jpeg, file);
   if (!slot->store.has_picture()) std::abort();
   slot->w = slot->store.width;
   slot->h = slot->store.height;
@@ -63,10 +62,10 @@ void rotate(benchmark::State& state, const std::string& name, float degrees, int
     if (img::rotate_picture(p.store, degrees, threads) != platform::Status::kNone) std::abort();
     benchmark::ClobberMemory();
   }
-  state.counters["Mpixel/s"] = benchmark::Counter(
-      static_cast<double>(p.store.width) * p.store.height * 1e-6 *
-          static_cast<double>(state.iterations()),
-      benchmark::Counter::kIsRate);
+  state.counters["Mpixel/s"] =
+      benchmark::Counter(static_cast<double>(p.store.width) * p.store.height * 1e-6 *
+                             static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate);
 }
 
 void BM_Rotate30_1MP_1Thread(benchmark::State& s) {

@@ -22,17 +22,18 @@ import time
 from PIL import Image, ImageChops
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-SHARED = os.path.normpath(os.path.join(HERE, "..", "..", "shared", "bench"))
-P12 = "/tmp/p12_4000x3000.bmp"
+PICTURES = os.path.join(HERE, "pictures")
 MAX = "--max=8192,8192"  # the store must hold the turned 12-megapixel picture
 
 
-def pictures():
-    if not os.path.exists(P12) or os.path.getsize(P12) == 0:
-        with open(P12, "wb") as out:
-            subprocess.run(["djpeg", "-dct", "int", "-bmp",
-                            os.path.join(SHARED, "p12_4000x3000_444.jpg")], stdout=out, check=True)
-    return [("p1_1152x864", os.path.join(SHARED, "p1_1152x864.bmp")), ("p12_4000x3000", P12)]
+def pictures(build):
+    """The 1 MP BMP of bench/pictures and the 12 MP BMP the benchmark build makes (made here
+    with djpeg when the build has not)."""
+    p12 = os.path.join(build, "p12_4000x3000.bmp")
+    if not os.path.exists(p12) or os.path.getsize(p12) == 0:
+        subprocess.run(["djpeg", "-dct", "int", "-bmp", "-outfile", p12,
+                        os.path.join(PICTURES, "p12_4000x3000_444.jpg")], check=True)
+    return [("p1_1152x864", os.path.join(PICTURES, "p1_1152x864.bmp")), ("p12_4000x3000", p12)]
 
 
 def ours(convert, src, dst, degrees):
@@ -85,7 +86,7 @@ def main():
     work = tempfile.mkdtemp()
     try:
         rows = []
-        for name, src in pictures():
+        for name, src in pictures(args.build):
             out = os.path.join(work, "out.bmp")
             times = {"ours": [], "peer": []}
             wall_ms(ours(convert, src, out, 30))  # warm the file cache for both

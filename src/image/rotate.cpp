@@ -315,7 +315,8 @@ bool rotate_vector_supported() {
 #endif
 }
 
-platform::Status rotate_picture(ImageStore& store, float degrees, int threads, bool vector_kernels) {
+platform::Status rotate_picture(ImageStore& store, float degrees, int threads,
+                                bool vector_kernels) {
   if (!store.has_picture() || store.width > store.maxh || store.height > store.maxv) {
     return platform::Status::kNone;
   }

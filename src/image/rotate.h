@@ -53,7 +53,7 @@ CubicTaps cubic_taps(int phase);
 // many as the processor runs); the result does not depend on it, nor on whether the vector
 // kernel is used where the processor has it (tests turn it off to check the plain loops).
 platform::Status rotate_picture(ImageStore& store, float degrees, int threads = 0,
-                             bool vector_kernels = true);
+                                bool vector_kernels = true);
 bool rotate_vector_supported();
 
 }  // namespace img
