@@ -1,5 +1,6 @@
 #include "app/main_loop.h"
 
+#include "core/crop_tool.h"
 #include "core/mouse.h"
 #include "core/operations.h"
 #include "menu/render.h"
@@ -24,10 +25,12 @@ void present(App& app) {
   menus.real(core::slot::kScaling) = app.view.scaling;
   app.screen.lock();
   present_back_buffer(app);
+  core::draw_crop_frame(app);
   if (menus.state.menus_hidden == 0) {
     menu::prepare_menus(app);
     menu::draw_menus(app);
     menu::draw_status_line(app);
+    menu::draw_crop_size(app);
   }
   app.screen.unlock();
   menus.state.status_message = platform::Status::kNone;

@@ -48,6 +48,14 @@ struct MouseState {
   std::int32_t raw_drag_origin_x = 0, raw_drag_origin_y = 0;
 };
 
+// The crop Tool's selection in picture pixels, from the pixel under the press (anchor) to the
+// pixel under the pointer (end), both included.
+struct CropSelection {
+  bool present = false;
+  bool dragging = false;  // the left button is still down since the press that made it
+  std::int32_t anchor_x = 0, anchor_y = 0, end_x = 0, end_y = 0;
+};
+
 // The decoders' and the palette stage's tables and scratch, owned through a pointer so that
 // headers stay light.
 struct Engines;
@@ -68,6 +76,7 @@ struct App {
   FrameState frame;
   MouseState mouse;
   img::ViewState view;
+  CropSelection crop;
   float previous_scaling = 1.0f, previous_aspect = 1.0f;
   Menus menus;
   std::string keystroke;

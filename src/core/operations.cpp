@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/crop_tool.h"
 #include "core/menu_table.h"
 #include "formats/bmp_writer.h"
 #include "formats/loader.h"
@@ -14,6 +15,7 @@
 #include "image/pipeline.h"
 #include "image/present.h"
 #include "image/resize.h"
+#include "image/rotate.h"
 #include "image/view.h"
 #include "image/view_controls.h"
 #include "platform/keys.h"
@@ -84,6 +86,7 @@ void load_requested_picture(App& app) {
   if (r.name_taken) {
     app.current_name = app.requested_name;
     app.history.clear();  // another picture: its edits start afresh
+    drop_crop_selection(app);
   }
 }
 
@@ -131,12 +134,14 @@ void original_size(App& app) {
 void flip_x(App& app) {
   app.history.before_change(app.store, app.view);
   img::flip_x(app.store);
+  drop_crop_selection(app);
   app.frame.reprocess_request = true;
 }
 
 void flip_y(App& app) {
   app.history.before_change(app.store, app.view);
   img::flip_y(app.store);
+  drop_crop_selection(app);
   app.frame.reprocess_request = true;
 }
 
@@ -150,7 +155,25 @@ void resize_picture(App& app) {
     app.set_status(m);
     return;
   }
+  drop_crop_selection(app);
   app.frame.reprocess_request = true;
+}
+
+bool rotate_picture(App& app) {
+  const std::int32_t w = app.store.width, h = app.store.height;
+  const float angle = app.menus.real(slot::kAngle);
+  if (!app.store.has_picture() || img::plan_rotation(w, h, angle).quarter_turns == 0) return false;
+  app.history.before_change(app.store, app.view);
+  const platform::Status m = img::rotate_picture(app.store, angle);
+  if (m != platform::Status::kNone) {
+    app.history.change_refused();
+    app.set_status(m);
+    return false;
+  }
+  drop_crop_selection(app);
+  app.frame.reprocess_request = true;
+  if (app.option(option::kAutomatic)) fit_to_screen(app);
+  return true;
 }
 
 namespace {
@@ -163,6 +186,7 @@ bool step_history(App& app, bool forward) {
   const bool moved =
       forward ? app.history.redo(app.store, view) : app.history.undo(app.store, view);
   if (!moved) return false;
+  drop_crop_selection(app);
   if (app.store.width == w && app.store.height == h) {
     app.view = view;
   } else if (app.option(option::kAutomatic)) {

@@ -33,6 +33,10 @@ void resize_picture(App& app);
 // nothing to undo (redo).
 bool undo(App& app);
 bool redo(App& app);
+// Rotates the working image by "Angle" degrees clockwise, then the automatic fit when it is
+// on. False when nothing changed (no picture, whole turns, or refused as too large, with the
+// status message set).
+bool rotate_picture(App& app);
 // The view keys (arrows, Page Up/Down, Home, End); returns true when the key was one.
 bool view_key(App& app, int scan_code);
 // The mouse view control at the end of an input pass.

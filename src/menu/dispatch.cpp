@@ -1,5 +1,6 @@
 #include "menu/dispatch.h"
 
+#include "core/crop_tool.h"
 #include "core/operations.h"
 #include "core/prompt.h"
 #include "menu/number_entry.h"
@@ -59,7 +60,10 @@ Activation run_command(core::App& app, Command command, int panel) {
       app.frame.interaction_mode = core::kBenchmarkMode;
       return pass_ended_with_reprocess(app);
     case Command::kConfirm:
-      // Only the resize panel's confirm acts; the rotate panel's does nothing.
+      if (panel == core::panel_id::kRotate) {
+        // A rotation that changed nothing (refused, or whole turns) shows the menus again.
+        return core::rotate_picture(app) ? pass_ended_with_reprocess(app) : redrawn(app);
+      }
       if (panel != core::panel_id::kResize) return redrawn(app);
       core::resize_picture(app);
       // A refused resize changed nothing: show its message with the menus.
@@ -86,6 +90,7 @@ Activation activate(core::App& app, int index) {
       return redrawn(app);
     case Kind::kCheckBox:
       app.menus.toggle_option(item.argument);
+      if (!app.option(option::kCropTool)) core::drop_crop_selection(app);
       return pass_ended_with_reprocess(app);
     case Kind::kEditedValue:
       return number_entry(app, index) == EntryEnd::kAbandoned ? Activation::kMenusRedrawn

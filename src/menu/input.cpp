@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/browse.h"
+#include "core/crop_tool.h"
 #include "core/operations.h"
 #include "menu/dispatch.h"
 #include "platform/keys.h"
@@ -176,6 +177,7 @@ Next keys(core::App& app) {
   }
   if (f.present_request) return Next::kEndOfPass;
 
+  if (core::crop_key(app, key)) return Next::kEndOfPass;
   if (key.size() == 1 && key[0] == platform::kEnter && st.selected_entry != -1) {
     return after(activate(app, st.selected_entry));
   }
@@ -225,7 +227,9 @@ Next input_steps(core::App& app) {
     return Next::kMouseView;
   }
   next = mouse_on_menus(app);
-  return next == Next::kGoOn ? Next::kMouseView : next;
+  if (next != Next::kGoOn) return next;
+  core::crop_press(app);
+  return Next::kMouseView;
 }
 
 }  // namespace
@@ -248,7 +252,9 @@ PassEnd input_pass(core::App& app) {
     case Next::kNextPass:
       return PassEnd::kNextPass;
     case Next::kMouseView:
-      if (app.menus.state.menu_click_held == 0 && !app.option(option::kLockView)) {
+      // A crop Tool drag takes the left button's pan.
+      if (app.menus.state.menu_click_held == 0 && !core::crop_drag(app) &&
+          !app.option(option::kLockView)) {
         core::mouse_view(app);
       }
       return PassEnd::kEndOfPass;

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "core/crop_tool.h"
 #include "menu/messages.h"
 #include "platform/screen.h"
 
@@ -12,6 +13,7 @@ namespace {
 constexpr std::size_t kValueLength = 7;  // characters of a formatted value, sign and point included
 constexpr std::size_t kShownNameLength = 24;
 constexpr int kStatusRow = 23;
+constexpr int kCropSizeRow = 24;
 
 using core::Colour;
 
@@ -152,6 +154,16 @@ void draw_status_line(const core::App& app) {
   if (m == Status::kNone) return;
   s.locate(kStatusRow, 1);
   s.print(message_text(m));
+}
+
+void draw_crop_size(const core::App& app) {
+  const img::PixelRect r = core::crop_selection(app);
+  if (r.w < 1 || app.screen_record.text_rows < kCropSizeRow) return;
+  platform::Screen& s = app.screen;
+  s.set_colours(app.colour(Colour::kLightGreen), app.colour(Colour::kBlack));
+  s.locate(kCropSizeRow, 1);
+  s.print("crop " + std::to_string(r.w) + " x " + std::to_string(r.h) + " at " +
+          std::to_string(r.x) + "," + std::to_string(r.y));
 }
 
 }  // namespace menu

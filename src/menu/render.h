@@ -21,6 +21,9 @@ inline int value_field_column(const OpenEntry& e) {
 void prepare_menus(core::App& app);
 void draw_menus(const core::App& app);
 void draw_status_line(const core::App& app);
+// While the crop Tool has a selection: "crop W x H at X,Y" on the text row below the status
+// line (picture pixels, X and Y from the top-left corner).
+void draw_crop_size(const core::App& app);
 
 // A slot value as the value field shows it (at most 7 characters, or "big num").
 std::string format_value(float value);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/crop_tool.h"
 #include "core/history.h"
 #include "core/operations.h"
 #include "platform/keys.h"
@@ -40,6 +41,11 @@ void resize_to(core::App& app, int w, int h) {
   core::resize_picture(app);
 }
 
+void rotate_by(core::App& app, float degrees) {
+  app.menus.real(core::slot::kAngle) = degrees;
+  core::rotate_picture(app);
+}
+
 TEST(Undo, EachOperationIsUndoneAndRedoneExactlyByTheKeys) {
   using Op = std::function<void(core::App&)>;
   const struct {
@@ -51,6 +57,12 @@ TEST(Undo, EachOperationIsUndoneAndRedoneExactlyByTheKeys) {
       {"resize", {[](core::App& a) { resize_to(a, 7, 5); }}},
       {"flips and a resize",
        {core::flip_x, [](core::App& a) { resize_to(a, 30, 4); }, core::flip_y}},
+      {"rotations and a crop",
+       {[](core::App& a) { rotate_by(a, 90); }, [](core::App& a) { rotate_by(a, -30); },
+        [](core::App& a) {
+          a.crop = {true, false, 2, 3, 9, 7};
+          core::crop_key(a, "\r");
+        }}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

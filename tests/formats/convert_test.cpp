@@ -71,6 +71,12 @@ TEST_F(Convert, SavesLoadedPicturesAtEachDepth) {
       {"in.jpg out.bmp --depth 16", 16, 20, 12},
       {"--depth=16 in.bmp out.bmp", 16, 3, 2},
       {"in.bmp out.bmp --max 3,2", 24, 3, 2},
+      {"in.bmp out.bmp --rotate 90", 24, 2, 3},
+      {"in.bmp out.bmp --rotate=-450 --rotate 180", 24, 2, 3},
+      {"in.jpg out.bmp --rotate 30", 24, 24, 22},  // 23.3 x 20.4, rounded up to even sides
+      {"in.jpg out.bmp --rotate 90 --crop 0,0,5,7", 24, 5, 7},
+      {"in.jpg out.bmp --crop 0,0,5,7 --rotate 90", 24, 7, 5},
+      {"in.jpg out.bmp --crop -4,10,100,100", 24, 20, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
@@ -88,6 +94,12 @@ TEST_F(Convert, SavesLoadedPicturesAtEachDepth) {
     EXPECT_EQ(get_le(b, 18, 4), static_cast<std::uint32_t>(c.w));
     EXPECT_EQ(get_le(b, 22, 4), static_cast<std::uint32_t>(c.h));
   }
+  // Turned clockwise, the old bottom-left pixel is the new top-left one.
+  run(dir, dir.file("in.bmp") + " " + dir.file("turned.bmp") + " --rotate 90");
+  const Bytes turned = read_bytes(dir.file("turned.bmp"));
+  ASSERT_EQ(turned.size(), 54u + 3 * 8);
+  EXPECT_EQ(Bytes(turned.begin() + 54 + 2 * 8, turned.begin() + 54 + 2 * 8 + 6),
+            (Bytes{1, 2, 3, 10, 11, 12}));
   // The first JPEG block: Y' = 32 * 40 + 32768 with Cr = 100: red 255, green 61, blue 133.
   run(dir, dir.file("in.jpg") + " " + dir.file("top.bmp"));
   const Bytes top = read_bytes(dir.file("top.bmp"));
@@ -135,6 +147,14 @@ TEST_F(Convert, ErrorsAndExitCodes) {
       {"contrast not a number", in_bmp + " " + out + " --contrast x", 2,
        "veldran-convert: ", false},
       {"refused resize: the run goes on", in_bmp + " " + out + " --resize 99999,2", 1,
+       "File loaded.\nError: size is too large\nFile saved.\n", true},
+      {"angle not a number", in_bmp + " " + out + " --rotate x", 2, "veldran-convert: ", false},
+      {"angle not finite", in_bmp + " " + out + " --rotate inf", 2, "veldran-convert: ", false},
+      {"crop of no width", in_bmp + " " + out + " --crop 0,0,0,2", 2, "veldran-convert: ", false},
+      {"crop of three values", in_bmp + " " + out + " --crop 0,0,2", 2, "veldran-convert: ", false},
+      {"crop beside the picture", in_bmp + " " + out + " --crop 3,0,2,2", 1,
+       "File loaded.\nveldran-convert: --crop misses the picture\nFile saved.\n", true},
+      {"rotation beyond the store", in_bmp + " " + out + " --max 3,2 --rotate 90", 1,
        "File loaded.\nError: size is too large\nFile saved.\n", true},
       {"8 bits with a palette", in_bmp + " " + out + " --depth 8 --palette 4", 0,
        "File loaded.\nFile saved.\n", true},

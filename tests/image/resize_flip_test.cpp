@@ -1,15 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <random>
-#include <string>
 #include <vector>
 
 #include "image/compose.h"
 #include "image/flip.h"
-#include "image/image_store.h"
 #include "image/resize.h"
 #include "test_picture.h"
+#include "test_store.h"
 
 namespace {
 
@@ -17,27 +15,8 @@ using img::grey;
 using img::Pixel;
 
 // A store holding a w x h picture of random colours (rows are maxh long).
-struct Store {
-  img::ImageStore store;
-  img::ComposeWorkspace workspace;
-
-  Store(std::int32_t maxh, std::int32_t maxv, std::int32_t w, std::int32_t h, unsigned seed = 1) {
-    std::string error;
-    EXPECT_TRUE(store.allocate(maxh, maxv, error)) << error;
-    EXPECT_TRUE(workspace.reserve(maxh, maxh));
-    std::mt19937 rng(seed);
-    for (std::int32_t y = 0; y < maxv; ++y) {
-      for (std::int32_t x = 0; x < maxh; ++x) store.working().at(x, y) = rng() & 0xFFFFFF;
-    }
-    store.width = w;
-    store.height = h;
-  }
-  Pixel at(std::int32_t x, std::int32_t y) const { return store.working().at(x, y); }
-  void set(std::int32_t x, std::int32_t y, Pixel p) { store.working().at(x, y) = p; }
-  std::vector<Pixel> plane() const {
-    const Pixel* p = store.working().px;
-    return {p, p + std::size_t(store.maxh) * store.maxv};
-  }
+struct Store : img::TestStore {
+  using TestStore::TestStore;
   platform::Status resize(std::int32_t w, std::int32_t h) {
     return img::resize_picture(store, w, h, workspace);
   }

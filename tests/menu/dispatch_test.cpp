@@ -29,7 +29,7 @@ TEST(Dispatch, ActivationByKind) {
       {"alt csidf", 7, "---- close -----", 0x200 | 1u << 10 | 1u << 4 | 1u << 5, ""},
       // A click on a check box of the drop-down without the focus.
       {"alt cs click:5,4", 7, "---- close -----", 0x200 | 1u << 3, ""},
-      // Confirm in Rotate image does nothing.
+      // Confirm in Rotate image with Angle 0 (and no picture) changes nothing.
       {"alt er.", 5, "---- close -----", 0x200, ""},
       // A click on Save (title then entry) saves and leaves the menus inactive.
       {"click:2,4 click:6,4", -1, "", 0x200, "File saved."},

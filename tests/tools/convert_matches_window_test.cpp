@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/crop_tool.h"
 #include "core/menu_table.h"
 #include "core/operations.h"
 #include "support/harness.h"
@@ -102,6 +103,16 @@ TEST(ConvertMatchesWindow, SameSettingsGiveTheSameFile) {
          a.menus.toggle_option(option::kUsePalette);
          a.menus.integer(slot::kContrast) = 10;
          a.menus.toggle_option(option::kAdjustColor);
+       }},
+      {"rotations and a crop", "--rotate 30 --crop 10,5,100,80 --rotate -90 --flip-y", 0, 24,
+       [](core::App& a) {
+         a.menus.real(core::slot::kAngle) = 30;
+         core::rotate_picture(a);
+         a.crop = {true, false, 109, 84, 10, 5};
+         core::crop_key(a, "\r");
+         a.menus.real(core::slot::kAngle) = -90;
+         core::rotate_picture(a);
+         core::flip_y(a);
        }},
       {"a refused resize goes on", "--resize 9999,10 --flip-x", 1, 24,
        [](core::App& a) {

@@ -54,6 +54,7 @@ int run(const convert::Options& options) {
     if (m != platform::Status::kNone) say(m);
     failed = failed || is_error(m);
   }
+  failed = failed || context.failed;
 
   // An 8-bit file takes its colour table from the palette, as the window's save does.
   if (options.depth == 8 && !options.colours.use_palette) {

@@ -2,9 +2,13 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
+#include <cstdio>
 
+#include "image/crop.h"
 #include "image/flip.h"
 #include "image/resize.h"
+#include "image/rotate.h"
 
 namespace convert {
 namespace {
@@ -81,6 +85,35 @@ bool resize(Options& o, std::string_view value, std::string& error) {
   return true;
 }
 
+bool rotate(Options& o, std::string_view value, std::string& error) {
+  float degrees = 0;
+  const char* end = value.data() + value.size();
+  const auto [ptr, ec] = std::from_chars(value.data(), end, degrees);
+  if (value.empty() || ec != std::errc() || ptr != end || !std::isfinite(degrees)) {
+    error = "--rotate takes an angle in degrees";
+    return false;
+  }
+  o.steps.push_back(
+      {"rotate", [degrees](StepContext& c) { return img::rotate_picture(c.store, degrees); }});
+  return true;
+}
+
+bool crop(Options& o, std::string_view value, std::string& error) {
+  std::int32_t r[4] = {};
+  if (!parse_list(value, r, 4) || r[2] < 1 || r[3] < 1) {
+    error = "--crop takes X,Y,W,H with W and H at least 1";
+    return false;
+  }
+  o.steps.push_back({"crop", [rect = img::PixelRect{r[0], r[1], r[2], r[3]}](StepContext& c) {
+                       if (!img::crop_picture(c.store, rect)) {
+                         std::fprintf(stderr, "veldran-convert: --crop misses the picture\n");
+                         c.failed = true;
+                       }
+                       return platform::Status::kNone;
+                     }});
+  return true;
+}
+
 // The adjustment values: any of them switches the adjustment on, as its check box would.
 template <std::int32_t img::ColourSettings::*Field>
 bool set_adjustment(Options& o, std::string_view value, std::string& error) {
@@ -150,12 +183,14 @@ struct OptionSpec {
 
 // Options that change the picture's geometry append a Step; the colour options set the
 // stages as the menus' check boxes and values do.
-constexpr std::array<OptionSpec, 17> kOptions = {{
+constexpr std::array<OptionSpec, 19> kOptions = {{
     {"--depth", true, set_depth},
     {"--max", true, set_max},
     {"--flip-x", false, flip_x},
     {"--flip-y", false, flip_y},
     {"--resize", true, resize},
+    {"--rotate", true, rotate},
+    {"--crop", true, crop},
     {"--contrast", true, set_adjustment<&img::ColourSettings::contrast>},
     {"--brightness", true, set_adjustment<&img::ColourSettings::brightness>},
     {"--red-add", true, set_adjustment<&img::ColourSettings::red_add>},
@@ -174,13 +209,16 @@ constexpr std::array<OptionSpec, 17> kOptions = {{
 
 std::string_view usage_text() {
   return "usage: veldran-convert IN OUT.bmp [options]\n"
-         "  Loads IN (a BMP or a JPEG, told apart by content), applies the flips and\n"
-         "  resizes in the order given, then the colour stages, and saves the BMP file OUT.\n"
+         "  Loads IN (a BMP or a JPEG, told apart by content), applies the flips, resizes,\n"
+         "  rotations and crops in the order given, then the colour stages, and saves the\n"
+         "  BMP file OUT.\n"
          "  --depth 24|16|8      bits per pixel of OUT (default 24; 8 needs --palette)\n"
          "  --max W,H            largest picture held (default 4096,4096); larger pictures\n"
          "                       are cut to it and reported as too large\n"
          "  --flip-x, --flip-y   mirror left to right, top to bottom\n"
          "  --resize W,H         resample to W x H pixels\n"
+         "  --rotate DEG         turn clockwise by DEG degrees (quarter turns exactly)\n"
+         "  --crop X,Y,W,H       keep W x H pixels from column X, row Y (clipped)\n"
          "  --contrast N, --brightness N, --red-add N, --green-add N, --blue-add N\n"
          "                       colour adjustment (on when any is given)\n"
          "  --levels R,G,B       levels per component (colour reduction; default 256 each)\n"

@@ -20,6 +20,7 @@ namespace convert {
 struct StepContext {
   img::ImageStore& store;
   img::ComposeWorkspace& compose;
+  bool failed = false;  // set by a step that said on stderr why it did nothing
 };
 
 struct Step {
