@@ -78,11 +78,10 @@ bool Multipalette::reserve(std::int32_t max_width, std::int32_t max_height) {
     w.zone_palette = c.take<std::uint8_t>(pixels);
     w.zone_second = c.take<std::uint8_t>(pixels);
     w.zone_error = c.take<std::uint64_t>(pixels);
-    w.zone_second_error = c.take<std::uint64_t>(pixels);
+    w.zone_second_close = c.take<std::uint8_t>(pixels);
     w.zone_candidates = c.take<std::uint8_t>(pixels * multipalette::kCandidates);
     w.members = c.take<std::uint32_t>(pixels);
     w.member_first = c.take<std::uint32_t>(kTable + 1);
-    w.zone_scratch = c.take<std::uint32_t>(pixels);
     w.palettes = c.take<Colours>(kTable);
     w.table = c.take<std::uint32_t>(kTable);
     w.palette_sizes = c.take<std::uint16_t>(kTable);
@@ -126,71 +125,12 @@ std::int32_t Multipalette::build_and_map(Plane p, std::int32_t w, std::int32_t h
   std::fill(k.palette_sizes, k.palette_sizes + kTable, std::uint16_t{0});
   k.palette_count = 0;
   if (k.zones == 0) return 0;
-  const std::int32_t n = k.layout.palettes;
 
   k.summarise();
-  // One palette for the whole picture, then the group with the largest error is split in
-  // two until there are n groups (or none can be split), on a sample of the zones.
-  std::fill(k.zone_palette, k.zone_palette + k.zones, std::uint8_t{0});
-  k.palette_count = 1;
-  k.sample_step = 1;
-  while (std::int64_t{(k.layout.zones_across - 1) / k.sample_step + 1} *
-             ((k.layout.zones_down - 1) / k.sample_step + 1) >
-         multipalette::kSampleZones) {
-    ++k.sample_step;
-  }
-  k.list_members();
-  const auto sample = static_cast<std::int32_t>(k.member_first[1]);
-  k.build_palette(0, 0, k.members, sample, true);
-  auto first_errors = [&k, sample](int part) {
-    const std::int32_t from = part == 0 ? 0 : sample / 2, to = part == 0 ? sample / 2 : sample;
-    for (std::int32_t i = from; i < to; ++i) {
-      k.zone_error[k.members[i]] = k.zone_error_under(static_cast<std::int32_t>(k.members[i]), 0);
-    }
-  };
-  k.runner.run(first_errors);
-  bool stuck[kTable] = {};
-  auto split_largest = [&k, &stuck](std::int32_t fresh) {
-    std::uint64_t error[kTable] = {};
-    for (std::int32_t z = 0; z < k.zones; ++z) {
-      if (k.sampled(z)) error[k.zone_palette[z]] += k.zone_error[z];
-    }
-    for (;;) {
-      std::int32_t g = -1;
-      for (std::int32_t q = 0; q < k.palette_count; ++q) {
-        if (!stuck[q] && error[q] > 0 && (g < 0 || error[q] > error[g])) g = q;
-      }
-      if (g < 0) return false;
-      if (k.split_palette(g, fresh)) return true;
-      stuck[g] = true;
-    }
-  };
-  while (k.palette_count < n && split_largest(k.palette_count)) {
-  }
-  k.sample_step = 1;
-
-  // Palettes and choices in turns; a palette that no zone chose takes half of a large group.
-  for (int round = 0; round < multipalette::kRefineRounds; ++round) {
-    k.assign_all(round == 0);
-    k.list_members();
-    for (std::int32_t q = 0; q < k.palette_count; ++q) {
-      if (k.member_first[q] == k.member_first[q + 1] && !split_largest(q)) break;
-    }
-    k.list_members();
-    auto rebuild = [&k](int part) {
-      for (std::int32_t q = part; q < k.palette_count; q += 2) {
-        const std::uint32_t first = k.member_first[q];
-        k.build_palette(part, q, k.members + first,
-                        static_cast<std::int32_t>(k.member_first[q + 1] - first), false);
-      }
-    };
-    k.runner.run(rebuild);
-  }
-  k.assign_all(false);
-
+  k.first_grouping();
+  k.refine();
   for (std::int32_t q = 0; q < k.palette_count; ++q) snap_to_keys(k.palettes[q]);
   k.improve_on_pixels();
-
   for (std::int32_t q = 0; q < k.palette_count; ++q) snap_to_keys(k.palettes[q]);
   k.map_pixels();
 
@@ -204,6 +144,69 @@ std::int32_t Multipalette::build_and_map(Plane p, std::int32_t w, std::int32_t h
     colours += c.count;
   }
   return colours;
+}
+
+// One palette for the whole picture, then the group with the largest error is split in two
+// until there are n groups (or none can be split), on a regular sample of the zones.
+void Multipalette::Work::first_grouping() {
+  std::fill(zone_palette, zone_palette + zones, std::uint8_t{0});
+  std::fill(unsplittable, unsplittable + kTable, false);
+  palette_count = 1;
+  sample_step = 1;
+  while (std::int64_t{(layout.zones_across - 1) / sample_step + 1} *
+             ((layout.zones_down - 1) / sample_step + 1) >
+         multipalette::kSampleZones) {
+    ++sample_step;
+  }
+  list_members();
+  const auto sample = static_cast<std::int32_t>(member_first[1]);
+  build_palette(0, 0, members, sample, true);
+  auto errors = [this, sample](int part) {
+    const std::int32_t from = part == 0 ? 0 : sample / 2, to = part == 0 ? sample / 2 : sample;
+    for (std::int32_t i = from; i < to; ++i) {
+      const auto z = static_cast<std::int32_t>(members[i]);
+      zone_error[z] = zone_error_under(z, 0);
+    }
+  };
+  runner.run(errors);
+  while (palette_count < layout.palettes && split_largest(palette_count)) {
+  }
+  sample_step = 1;
+}
+
+bool Multipalette::Work::split_largest(std::int32_t fresh) {
+  std::uint64_t error[kTable] = {};
+  for_sampled_zones([&](std::int32_t z) { error[zone_palette[z]] += zone_error[z]; });
+  for (;;) {
+    std::int32_t g = -1;
+    for (std::int32_t q = 0; q < palette_count; ++q) {
+      if (!unsplittable[q] && error[q] > 0 && (g < 0 || error[q] > error[g])) g = q;
+    }
+    if (g < 0) return false;
+    if (split_palette(g, fresh)) return true;
+    unsplittable[g] = true;
+  }
+}
+
+// Palettes and choices in turns; a palette that no zone chose takes half of a large group.
+void Multipalette::Work::refine() {
+  for (int round = 0; round < multipalette::kRefineRounds; ++round) {
+    assign_all(round == 0);
+    list_members();
+    for (std::int32_t q = 0; q < palette_count; ++q) {
+      if (member_first[q] == member_first[q + 1] && !split_largest(q)) break;
+    }
+    list_members();
+    auto rebuild = [this](int part) {
+      for (std::int32_t q = part; q < palette_count; q += 2) {
+        const std::uint32_t first = member_first[q];
+        build_palette(part, q, members + first,
+                      static_cast<std::int32_t>(member_first[q + 1] - first), false);
+      }
+    };
+    runner.run(rebuild);
+  }
+  assign_all(false);
 }
 
 ZonedPalettes Multipalette::result() const {

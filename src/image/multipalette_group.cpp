@@ -145,13 +145,11 @@ void refine_colours(const multipalette::Kernels& kernels, PartScratch& s, std::i
 
 void Multipalette::Work::list_members() {
   std::fill(member_first, member_first + palette_count + 1, 0u);
-  for (std::int32_t z = 0; z < zones; ++z) {
-    if (sampled(z)) ++member_first[zone_palette[z] + 1];
-  }
+  for_sampled_zones([this](std::int32_t z) { ++member_first[zone_palette[z] + 1]; });
   for (std::int32_t p = 0; p < palette_count; ++p) member_first[p + 1] += member_first[p];
-  for (std::int32_t z = 0; z < zones; ++z) {
-    if (sampled(z)) members[member_first[zone_palette[z]]++] = static_cast<std::uint32_t>(z);
-  }
+  for_sampled_zones([this](std::int32_t z) {
+    members[member_first[zone_palette[z]]++] = static_cast<std::uint32_t>(z);
+  });
   for (std::int32_t p = palette_count; p > 0; --p) member_first[p] = member_first[p - 1];
   member_first[0] = 0;
 }
@@ -184,17 +182,14 @@ void Multipalette::Work::build_palette(int part, std::int32_t p, const std::uint
 
 bool Multipalette::Work::split_palette(std::int32_t g, std::int32_t fresh) {
   list_members();
-  const std::uint32_t* list = members + member_first[g];
+  std::uint32_t* list = members + member_first[g];
   const auto count = static_cast<std::int32_t>(member_first[g + 1] - member_first[g]);
   if (count < 2) return false;
 
   // Each zone's mean colour; the zones go to the two sides of the weighted mean of the
   // component along which those means spread most.
-  std::uint64_t total = 0, sum[3] = {0, 0, 0};
-  unsigned __int128 squares[3] = {0, 0, 0};
-  auto zone_mean = [&](std::uint32_t z, std::uint64_t* m, std::uint64_t& w) {
-    std::uint64_t s[3] = {0, 0, 0};
-    w = 0;
+  auto zone_mean = [this](std::uint32_t z, std::uint64_t* m) {
+    std::uint64_t s[3] = {0, 0, 0}, w = 0;
     for (std::uint32_t q = zone_first[z]; q < zone_first[z + 1]; ++q) {
       const Pixel c = point_colour[q];
       const std::uint64_t qw = point_weight[q];
@@ -204,10 +199,13 @@ bool Multipalette::Work::split_palette(std::int32_t g, std::int32_t fresh) {
       w += qw;
     }
     for (int a = 0; a < 3; ++a) m[a] = (s[a] + w / 2) / w;
+    return w;
   };
+  std::uint64_t total = 0, sum[3] = {0, 0, 0};
+  unsigned __int128 squares[3] = {0, 0, 0};
   for (std::int32_t i = 0; i < count; ++i) {
-    std::uint64_t m[3], w;
-    zone_mean(list[i], m, w);
+    std::uint64_t m[3];
+    const std::uint64_t w = zone_mean(list[i], m);
     total += w;
     for (int a = 0; a < 3; ++a) {
       sum[a] += m[a] * w;
@@ -225,33 +223,36 @@ bool Multipalette::Work::split_palette(std::int32_t g, std::int32_t fresh) {
     }
   }
   const std::uint64_t threshold = sum[axis] / total;
-  std::int32_t low = 0;
-  for (std::int32_t i = 0; i < count; ++i) {
-    std::uint64_t m[3], w;
-    zone_mean(list[i], m, w);
-    if (m[axis] <= threshold) zone_scratch[low++] = list[i];
-  }
-  if (low == 0 || low == count) return false;
-  for (std::int32_t i = 0, high = low; i < count; ++i) {
-    std::uint64_t m[3], w;
-    zone_mean(list[i], m, w);
-    if (m[axis] > threshold) {
-      zone_scratch[high++] = list[i];
-      zone_palette[list[i]] = static_cast<std::uint8_t>(fresh);
+  // The list is reordered in place: palette g's zones first, then those of `fresh`.
+  auto partition = [list, count](auto stays) {
+    std::int32_t low = 0;
+    for (std::int32_t high = count - 1; low <= high;) {
+      if (stays(list[low])) {
+        ++low;
+      } else {
+        std::swap(list[low], list[high--]);
+      }
     }
-  }
+    return low;
+  };
+  std::int32_t low = partition([&](std::uint32_t z) {
+    std::uint64_t m[3];
+    zone_mean(z, m);
+    return m[axis] <= threshold;
+  });
+  if (low == 0 || low == count) return false;
+  for (std::int32_t i = low; i < count; ++i)
+    zone_palette[list[i]] = static_cast<std::uint8_t>(fresh);
   if (fresh >= palette_count) palette_count = fresh + 1;
 
   // Build both palettes, then let each zone take the better one, and again.
-  std::uint32_t* both = zone_scratch;
   for (int round = 0;; ++round) {
     const bool first = round == 0;
     auto build = [&](int part) {
-      if (part == 0) build_palette(0, g, both, low, first);
-      if (part == 1) build_palette(1, fresh, both + low, count - low, first);
+      if (part == 0) build_palette(0, g, list, low, first);
+      if (part == 1) build_palette(1, fresh, list + low, count - low, first);
     };
     runner.run(build);
-    // Reassign: each part takes half of the zones, in the order of `list`.
     auto assign = [&](int part) {
       const std::int32_t from = part == 0 ? 0 : count / 2, to = part == 0 ? count / 2 : count;
       for (std::int32_t i = from; i < to; ++i) {
@@ -265,14 +266,8 @@ bool Multipalette::Work::split_palette(std::int32_t g, std::int32_t fresh) {
     };
     runner.run(assign);
     if (round == multipalette::kSplitRounds) return true;
-    low = 0;
-    for (std::int32_t i = 0; i < count; ++i) {
-      if (zone_palette[list[i]] == g) both[low++] = list[i];
-    }
+    low = partition([&](std::uint32_t z) { return zone_palette[z] == g; });
     if (low == 0 || low == count) return true;
-    for (std::int32_t i = 0, high = low; i < count; ++i) {
-      if (zone_palette[list[i]] != g) both[high++] = list[i];
-    }
   }
 }
 

@@ -93,17 +93,17 @@ struct Multipalette::Work {
   std::uint8_t* zone_palette = nullptr;
   std::uint8_t* zone_second = nullptr;
   std::uint64_t* zone_error = nullptr;
-  std::uint64_t* zone_second_error = nullptr;
-  std::uint8_t* zone_candidates = nullptr;  // kCandidates per zone
+  std::uint8_t* zone_second_close = nullptr;  // the runner-up's error is within half more
+  std::uint8_t* zone_candidates = nullptr;    // kCandidates per zone
   // While the first grouping runs, only zones on a grid of this step take part.
   std::int32_t sample_step = 1;
   // Zones listed by palette: palette p's are members[member_first[p] ... member_first[p + 1]).
   std::uint32_t* members = nullptr;
   std::uint32_t* member_first = nullptr;
-  std::uint32_t* zone_scratch = nullptr;
 
   multipalette::Colours* palettes = nullptr;  // n of them
   std::int32_t palette_count = 0;             // palettes made so far
+  bool unsplittable[256] = {};                // groups whose zones cannot be told apart
 
   // The result.
   std::uint32_t* table = nullptr;
@@ -111,9 +111,14 @@ struct Multipalette::Work {
 
   multipalette::PartScratch parts[PartRunner::kParts];
 
-  bool sampled(std::int32_t z) const {
-    return sample_step == 1 || ((z % layout.zones_across) % sample_step == 0 &&
-                                (z / layout.zones_across) % sample_step == 0);
+  // Calls visit(z) for every sampled zone, in zone order.
+  template <typename Visit>
+  void for_sampled_zones(Visit visit) const {
+    for (std::int32_t zy = 0; zy < layout.zones_down; zy += sample_step) {
+      for (std::int32_t zx = 0; zx < layout.zones_across; zx += sample_step) {
+        visit(zy * layout.zones_across + zx);
+      }
+    }
   }
   multipalette::PointArrays points() const { return {point_colour, point_weight}; }
   // The rectangle of zone z.
@@ -126,6 +131,14 @@ struct Multipalette::Work {
     return kernels->weighted_error(points(), first, zone_first[z + 1] - first, palettes[p], bound,
                                    narrow);
   }
+
+  // multipalette.cpp
+  // The first grouping of the zones into at most n palettes.
+  void first_grouping();
+  // Splits the palette with the largest error that can be split, into it and `fresh`.
+  bool split_largest(std::int32_t fresh);
+  // Rounds of palette building and zone choices.
+  void refine();
 
   // multipalette_zones.cpp
   // Summarises every zone (points, zone_first).

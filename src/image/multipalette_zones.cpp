@@ -136,7 +136,7 @@ void Multipalette::Work::assign_all(bool all_palettes) {
       zone_palette[z] = static_cast<std::uint8_t>(palette[0]);
       zone_error[z] = error[0];
       zone_second[z] = static_cast<std::uint8_t>(palette[held > 1 ? 1 : 0]);
-      zone_second_error[z] = held > 1 ? error[1] : kNoError;
+      zone_second_close[z] = held > 1 && error[1] - error[0] <= error[0] / 2;
       if (all_palettes) {
         for (std::int32_t i = 0; i < kKeep; ++i) {
           candidates[i] = static_cast<std::uint8_t>(palette[i < held ? i : 0]);
@@ -222,8 +222,7 @@ void Multipalette::Work::map_pixels() {
       std::int32_t p = zone_palette[z];
       const std::int32_t q = zone_second[z];
       // The runner-up is tried when its summary error comes close to the palette's.
-      const std::uint64_t e = zone_error[z];
-      if (q != p && palettes[q].count > 0 && zone_second_error[z] - e <= e / 2) {
+      if (q != p && palettes[q].count > 0 && zone_second_close[z] != 0) {
         const std::uint64_t ep = map_zone(z, p, part, false), eq = map_zone(z, q, part, false);
         if (eq < ep || (eq == ep && q < p)) p = q;
       }
