@@ -11,7 +11,6 @@ namespace img {
 namespace {
 
 using multipalette::Colours;
-using multipalette::kNoError;
 using multipalette::PartScratch;
 using multipalette::Sums;
 
@@ -83,6 +82,7 @@ bool Multipalette::reserve(std::int32_t max_width, std::int32_t max_height) {
     w.members = c.take<std::uint32_t>(pixels);
     w.member_first = c.take<std::uint32_t>(kTable + 1);
     w.palettes = c.take<Colours>(kTable);
+    w.all_colours = c.take<Colours>(1);
     w.table = c.take<std::uint32_t>(kTable);
     w.palette_sizes = c.take<std::uint16_t>(kTable);
     for (PartScratch& s : w.parts) {

@@ -95,6 +95,20 @@ constexpr std::int32_t kFar = 0x7FFFFFFF;
   }
 }
 
+[[gnu::always_inline]] inline void distances_body(Pixel colour, const Colours& c,
+                                                  std::int32_t* out) {
+  const std::int32_t r = red_of(colour), g = green_of(colour), b = blue_of(colour);
+  for (std::int32_t j = 0; j < c.count; j += 8) {
+    V8 cr, cg, cb;
+    load_ints(c.r + j, cr);
+    load_ints(c.g + j, cg);
+    load_ints(c.b + j, cb);
+    const V8 dr = cr - r, dg = cg - g, db = cb - b;
+    const V8 d = dr * dr + dg * dg + db * db;
+    std::memcpy(out + j, &d, sizeof d);
+  }
+}
+
 [[gnu::always_inline]] inline std::uint64_t nearest_pixels_body(const Pixel* px, std::int32_t count,
                                                                 const Colours& c,
                                                                 std::uint8_t* index) {
@@ -125,6 +139,9 @@ std::uint64_t weighted_error_plain(const PointArrays& p, std::uint32_t first, st
 void nearest_cells_plain(const std::int32_t* r, const std::int32_t* g, const std::int32_t* b,
                          std::int32_t count, const Colours& c, std::int32_t* out) {
   nearest_cells_body(r, g, b, count, c, out);
+}
+void distances_plain(Pixel colour, const Colours& c, std::int32_t* out) {
+  distances_body(colour, c, out);
 }
 std::uint64_t nearest_pixels_plain(const Pixel* px, std::int32_t count, const Colours& c,
                                    std::uint8_t* index) {
@@ -210,6 +227,20 @@ __attribute__((target("avx2"))) void nearest_cells_avx2(const std::int32_t* r,
   }
 }
 
+__attribute__((target("avx2"))) void distances_avx2(Pixel colour, const Colours& c,
+                                                    std::int32_t* out) {
+  __m256i rg, b;
+  split_words(_mm256_set1_epi32(static_cast<std::int32_t>(colour)), rg, b);
+  for (std::int32_t j = 0; j < c.count; j += 8) {
+    const __m256i drg =
+        _mm256_sub_epi16(rg, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c.rg + j)));
+    const __m256i db =
+        _mm256_sub_epi16(b, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c.b + j)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + j),
+                        _mm256_add_epi32(_mm256_madd_epi16(drg, drg), _mm256_madd_epi16(db, db)));
+  }
+}
+
 __attribute__((target("avx2"))) std::uint64_t nearest_pixels_avx2(const Pixel* px,
                                                                   std::int32_t count,
                                                                   const Colours& c,
@@ -238,7 +269,8 @@ __attribute__((target("avx2"))) std::uint64_t nearest_pixels_avx2(const Pixel* p
 }
 #endif
 
-constexpr Kernels kPlain{weighted_error_plain, nearest_cells_plain, nearest_pixels_plain};
+constexpr Kernels kPlain{weighted_error_plain, nearest_cells_plain, distances_plain,
+                         nearest_pixels_plain};
 
 }  // namespace
 
@@ -250,7 +282,7 @@ const Kernels& kernels() {
 #ifdef VELDRAN_X86_KERNELS
   static const Kernels chosen =
       __builtin_cpu_supports("avx2")
-          ? Kernels{weighted_error_avx2, nearest_cells_avx2, nearest_pixels_avx2}
+          ? Kernels{weighted_error_avx2, nearest_cells_avx2, distances_avx2, nearest_pixels_avx2}
           : kPlain;
   return chosen;
 #else

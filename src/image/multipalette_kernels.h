@@ -48,6 +48,8 @@ struct Kernels {
   // colour's index (the lower index among equals). Reads up to a multiple of 8 cells.
   void (*nearest_cells)(const std::int32_t* r, const std::int32_t* g, const std::int32_t* b,
                         std::int32_t count, const Colours& c, std::int32_t* out);
+  // The squared distance from one colour to each colour of c (out: room for kMaxColours).
+  void (*distances)(Pixel colour, const Colours& c, std::int32_t* out);
   // For each of count pixels (at most 64): the index of the nearest colour, the lower index
   // among equals. Returns the sum of the squared distances.
   std::uint64_t (*nearest_pixels)(const Pixel* px, std::int32_t count, const Colours& c,

@@ -104,6 +104,9 @@ struct Multipalette::Work {
   multipalette::Colours* palettes = nullptr;  // n of them
   std::int32_t palette_count = 0;             // palettes made so far
   bool unsplittable[256] = {};                // groups whose zones cannot be told apart
+  // Every palette's colours in one list, palette p's from colour_first[p] (for small zones).
+  multipalette::Colours* all_colours = nullptr;
+  std::int32_t colour_first[257] = {};
 
   // The result.
   std::uint32_t* table = nullptr;

@@ -102,17 +102,44 @@ void Multipalette::Work::summarise() {
 void Multipalette::Work::assign_all(bool all_palettes) {
   constexpr std::int32_t kKeep = multipalette::kCandidates;
   const std::int32_t keep = std::min(kKeep, palette_count);
+  all_colours->count = 0;
+  for (std::int32_t p = 0; p < palette_count; ++p) {
+    colour_first[p] = all_colours->count;
+    const Colours& c = palettes[p];
+    for (std::int32_t j = 0; j < c.count; ++j) {
+      all_colours->set(all_colours->count++, c.r[j], c.g[j], c.b[j]);
+    }
+  }
+  colour_first[palette_count] = all_colours->count;
   auto job = [this, all_palettes, keep](int part) {
     std::int32_t from, to;
     zone_range(zones, part, from, to);
+    // A zone of fewer points than a vector holds is measured against every colour at once.
+    std::int32_t distance[8][multipalette::kMaxColours];
     for (std::int32_t z = from; z < to; ++z) {
+      const std::uint32_t first = zone_first[z], points = zone_first[z + 1] - first;
+      const bool small = points < 8;
+      for (std::uint32_t i = 0; small && i < points; ++i) {
+        kernels->distances(point_colour[first + i], *all_colours, distance[i]);
+      }
+      auto small_zone_error = [&](std::int32_t p) {
+        std::uint64_t e = 0;
+        for (std::uint32_t i = 0; i < points; ++i) {
+          const std::int32_t nearest =
+              *std::min_element(distance[i] + colour_first[p], distance[i] + colour_first[p + 1]);
+          e += static_cast<std::uint64_t>(nearest) * point_weight[first + i];
+        }
+        return e;
+      };
       // The `keep` lowest (error, palette) pairs so far, lowest first.
       std::uint64_t error[kKeep];
       std::int32_t palette[kKeep];
       std::int32_t held = 0;
       auto offer = [&](std::int32_t p) {
         if (palettes[p].count == 0) return;
-        const std::uint64_t e = zone_error_under(z, p, held == keep ? error[keep - 1] : kNoError);
+        const std::uint64_t e =
+            small ? small_zone_error(p)
+                  : zone_error_under(z, p, held == keep ? error[keep - 1] : kNoError);
         auto before = [&](std::int32_t i) {
           return e < error[i] || (e == error[i] && p < palette[i]);
         };
