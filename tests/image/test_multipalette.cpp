@@ -299,6 +299,11 @@ TEST(Multipalette, KernelsMatchThePlainRule) {
         weighted += static_cast<std::uint64_t>(d) * weight[i];
       }
       EXPECT_EQ(mapped, plain);
+      std::int32_t to_each[kMaxColours];
+      kernels->distances(px[0], c, to_each);
+      for (std::int32_t j = 0; j < c.count; ++j) {
+        EXPECT_EQ(to_each[j], distance(px[0], make_pixel(c.r[j], c.g[j], c.b[j])));
+      }
       const PointArrays points{px.data(), weight.data()};
       EXPECT_EQ(kernels->weighted_error(points, 0, count, c, ~0ull, false), weighted);
       EXPECT_GT(kernels->weighted_error(points, 0, count, c, weighted / 2, false), weighted / 2);
