@@ -93,7 +93,7 @@ struct Multipalette::Work {
   std::uint8_t* zone_palette = nullptr;
   std::uint8_t* zone_second = nullptr;
   std::uint64_t* zone_error = nullptr;
-  std::uint8_t* zone_second_close = nullptr;  // the runner-up's error is within half more
+  std::uint8_t* zone_second_close = nullptr;  // runner-up's error at most 1.5 times the best
   std::uint8_t* zone_candidates = nullptr;    // kCandidates per zone
   // While the first grouping runs, only zones on a grid of this step take part.
   std::int32_t sample_step = 1;
@@ -151,7 +151,7 @@ struct Multipalette::Work {
   // zone's best few, or looks at those only.
   void assign_all(bool all_palettes);
   // One round of k-means on the exact pixels: each colour moves to the mean of the pixels
-  // that take it, then to the nearest key colour.
+  // that take it.
   void improve_on_pixels();
   // Lets each zone take the better of its palette and the runner-up on its exact pixels, then
   // maps every pixel to the nearest colour of its zone's palette.
