@@ -139,7 +139,7 @@ TEST(BmpWriter, EightBitPaletteAndIndexSearch) {
 // A multipalette picture: the table in blocks of k, every zone's indexes in its palette's
 // block, and the file reads back as the same pixels.
 TEST(BmpWriter, EightBitMultipaletteLayout) {
-  ScratchDir dir;
+  TempDir dir;
   Picture pic(23, 13, {});
   for (std::int32_t y = 0; y < 13; ++y)
     for (std::int32_t x = 0; x < 23; ++x)
