@@ -65,6 +65,9 @@ APP_SEEDS = {
                 "g 1 enter b -5 enter i y d f"),
     "palette": (setup(first="card_grey.jpg", depth=2),
                 "alt c p u p 0 enter p 9999999 m s -3 enter w 0 enter h 9999999 enter"),
+    "multipalette-save": (setup(first="card_420.jpg"),
+                          "alt c p u p 8 enter s 4 enter w 8 enter h 6 enter m alt f p "
+                          "name:new.bmp alt c p m"),
     "save": (setup(first="card_8bit.bmp"),
              "alt f s alt f b name:new.bmp alt f m name:sub alt f b name:missing/x.bmp alt f b "
              "name:. alt f m name:.. alt f b name:VELDRAN.INI alt c p u alt f p name:pipe.bmp"),

@@ -11,6 +11,7 @@
 #include "image/colour_settings.h"
 #include "image/compose.h"
 #include "image/flip.h"
+#include "image/multipalette.h"
 #include "image/palette.h"
 #include "image/pipeline.h"
 #include "image/present.h"
@@ -23,12 +24,14 @@
 namespace core {
 
 // Tables and scratch that live as long as the App: the JPEG decoder (with its basis table,
-// built once), the file buffer that loads reuse, the compose's workspace and the palette list.
+// built once), the file buffer that loads reuse, the compose's workspace, the palette list
+// and the multipalette stage.
 struct Engines {
   formats::JpegDecoder jpeg;
   std::vector<std::uint8_t> file_buffer;
   img::ComposeWorkspace compose;
   img::PaletteList palette;
+  img::Multipalette multipalette;
 };
 
 App::App(platform::Screen& s) : screen(s), engines(std::make_unique<Engines>()) {}
@@ -37,7 +40,8 @@ App::~App() = default;
 bool prepare_engines(App& app, std::string& error) {
   app.engines->jpeg.set_upright(app.settings.orie != 0);
   const std::int32_t span = std::max(app.store.maxh, app.screen_record.width);
-  if (!app.engines->compose.reserve(app.store.maxh, span) || !app.engines->palette.ok()) {
+  if (!app.engines->compose.reserve(app.store.maxh, span) || !app.engines->palette.ok() ||
+      !app.engines->multipalette.reserve(app.store.maxh, app.store.maxv)) {
     error = "cannot allocate the working memory of the view and the palette stage";
     return false;
   }
@@ -52,6 +56,7 @@ img::ColourSettings colour_settings(const App& app) {
   s.adjust_color = m.option(option::kAdjustColor);
   s.adjust_depth = m.option(option::kAdjustDepth);
   s.use_palette = m.option(option::kUsePalette);
+  s.multipalette = m.option(option::kMultipalette);
   s.intensity_bit = m.option(option::kIntensityBit);
   s.greyscale = m.option(option::kGreyscale);
   s.dithering = m.option(option::kDithering);
@@ -65,6 +70,9 @@ img::ColourSettings colour_settings(const App& app) {
   s.green_levels = m.integer(slot::kGreenLevels);
   s.blue_levels = m.integer(slot::kBlueLevels);
   s.pal_size = m.integer(slot::kPalSize);
+  s.palettes = m.integer(slot::kPalettes);
+  s.zone_width = m.integer(slot::kZoneWidth);
+  s.zone_height = m.integer(slot::kZoneHeight);
   return s;
 }
 
@@ -94,7 +102,8 @@ void run_pipeline(App& app) {
   const img::ColourSettings settings = colour_settings(app);
   // With every stage off the view and the saves read the working image itself: no copy.
   if (!img::shows_processed(settings)) return;
-  const std::int32_t palette_count = img::run_pipeline(app.store, settings, app.engines->palette);
+  const std::int32_t palette_count =
+      img::run_pipeline(app.store, settings, app.engines->palette, app.engines->multipalette);
   if (palette_count >= 0) app.menus.integer(slot::kPalCount) = palette_count;
 }
 
@@ -114,9 +123,13 @@ void present_back_buffer(App& app) {
 }
 
 void save_picture(App& app, int depth) {
+  // With Multipalette on, the processed image holds the multipalette stage's result.
+  const img::ZonedPalettes zones = app.engines->multipalette.result();
+  const bool zoned = app.option(option::kMultipalette) && app.option(option::kUsePalette);
   app.set_status(formats::save_bmp(app.current_name, depth, shown_plane(app), app.store.width,
                                    app.store.height, app.engines->palette.keys(),
-                                   app.menus.integer(slot::kPalSize), app.store.row_buffer()));
+                                   app.menus.integer(slot::kPalSize), app.store.row_buffer(), {},
+                                   zoned ? &zones : nullptr));
 }
 
 void fit_to_screen(App& app) {

@@ -27,6 +27,11 @@ std::uint32_t key_at(std::span<const std::uint32_t> keys, std::size_t k) {
   return k < keys.size() ? keys[k] : 0;
 }
 
+// The colour key of a pixel: blue6 << 12 | green6 << 6 | red6.
+std::uint32_t key_of(img::Pixel v) {
+  return (((v & 0xFF) >> 2) << 12) + ((((v >> 8) & 0xFF) >> 2) << 6) + (((v >> 16) & 0xFF) >> 2);
+}
+
 std::uint32_t slot_of(std::uint32_t key) {
   return (key * 2654435761u) >> 22;
 }  // 10 bits
@@ -98,26 +103,47 @@ PaletteIndex::PaletteIndex(std::span<const std::uint32_t> palette_keys, std::int
   const std::int32_t n = std::clamp<std::int32_t>(pal_size, 0, 256);
   missing_ = static_cast<std::uint8_t>(n % 256);
   std::fill(std::begin(index_), std::end(index_), std::int16_t{-1});
-  for (std::int32_t k = 0; k < n; ++k) {
-    const std::uint32_t key = key_at(palette_keys, static_cast<std::size_t>(k));
-    std::uint32_t s = slot_of(key);
-    while (index_[s] >= 0 && keys_[s] != key) s = (s + 1) % kSlots;
-    if (index_[s] < 0) {  // the first occurrence wins
-      keys_[s] = key;
-      index_[s] = static_cast<std::int16_t>(k);
+  for (std::int32_t k = 0; k < n; ++k) insert(key_at(palette_keys, static_cast<std::size_t>(k)), k);
+}
+
+// Entries are keyed by block and colour key together: block << 18 | key.
+PaletteIndex::PaletteIndex(std::span<const std::uint32_t> table, std::int32_t blocks,
+                           std::int32_t block_size)
+    : block_size_(std::clamp<std::int32_t>(block_size, 1, 256)) {
+  std::fill(std::begin(index_), std::end(index_), std::int16_t{-1});
+  const std::int32_t n = std::clamp<std::int32_t>(blocks, 0, 256 / block_size_);
+  for (std::int32_t b = 0; b < n; ++b) {
+    for (std::int32_t c = 0; c < block_size_; ++c) {
+      const std::int32_t k = b * block_size_ + c;
+      insert((static_cast<std::uint32_t>(b) << 18) |
+                 (key_at(table, static_cast<std::size_t>(k)) & 0x3FFFF),
+             k);
     }
   }
 }
 
-std::uint8_t PaletteIndex::find(std::uint32_t key) const {
+void PaletteIndex::insert(std::uint32_t entry_key, std::int32_t index) {
+  std::uint32_t s = slot_of(entry_key);
+  while (index_[s] >= 0 && keys_[s] != entry_key) s = (s + 1) % kSlots;
+  if (index_[s] < 0) {  // the first occurrence wins
+    keys_[s] = entry_key;
+    index_[s] = static_cast<std::int16_t>(index);
+  }
+}
+
+std::uint8_t PaletteIndex::find(std::uint32_t key, std::int32_t block) const {
+  if (block_size_ > 0) key |= static_cast<std::uint32_t>(block) << 18;
   for (std::uint32_t s = slot_of(key);; s = (s + 1) % kSlots) {
-    if (index_[s] < 0) return missing_;
+    if (index_[s] < 0) {
+      return block_size_ > 0 ? static_cast<std::uint8_t>(block * block_size_) : missing_;
+    }
     if (keys_[s] == key) return static_cast<std::uint8_t>(index_[s]);
   }
 }
 
 void encode_bmp_row(int depth, const img::Pixel* row, std::int32_t width,
-                    const PaletteIndex* palette, std::uint8_t* out) {
+                    const PaletteIndex* palette, std::uint8_t* out, const std::uint8_t* zone_blocks,
+                    std::int32_t zone_width, std::int32_t zones_across) {
   std::uint8_t* p = out;
   if (depth == 24) {
     // Four bytes per pixel stored 3 apart; the spare byte is overwritten by the next pixel,
@@ -128,11 +154,15 @@ void encode_bmp_row(int depth, const img::Pixel* row, std::int32_t width,
       const img::Pixel v = row[x];
       put16(p, ((v & 0xFF) >> 3) + (((v >> 8) & 0xFF) >> 3 << 5) + (((v >> 16) & 0xFF) >> 3 << 10));
     }
+  } else if (zone_blocks == nullptr) {
+    for (std::int32_t x = 0; x < width; ++x) *p++ = palette->find(key_of(row[x]));
   } else {
-    for (std::int32_t x = 0; x < width; ++x) {
-      const img::Pixel v = row[x];
-      *p++ = palette->find((((v & 0xFF) >> 2) << 12) + ((((v >> 8) & 0xFF) >> 2) << 6) +
-                           (((v >> 16) & 0xFF) >> 2));
+    for (std::int32_t zx = 0, x = 0; x < width; ++zx) {
+      const bool last = zx >= zones_across - 1;
+      const std::int32_t end =
+          last ? width : std::min<std::int64_t>(width, std::int64_t{x} + zone_width);
+      const std::int32_t block = zone_blocks[last ? zones_across - 1 : zx];
+      for (; x < end; ++x) *p++ = palette->find(key_of(row[x]), block);
     }
   }
   const std::int64_t padding = bmp_stride(depth, width) - (p - out);
@@ -143,17 +173,27 @@ void encode_bmp_row(int depth, const img::Pixel* row, std::int32_t width,
 platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane source,
                           std::int32_t width, std::int32_t height,
                           std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
-                          std::uint8_t* row_buffer, const BeforeReplace& before_replace) {
+                          std::uint8_t* row_buffer, const BeforeReplace& before_replace,
+                          const img::ZonedPalettes* zones) {
   if (depth != 24 && depth != 16 && depth != 8) return platform::Status::kFileNotSaved;
   std::string temp_path;
   const int fd = create_temporary(path, temp_path);
   if (fd < 0) return platform::Status::kFileNotSaved;
 
+  // A multipalette result that does not cover its zones is not used.
+  const img::ZoneLayout* layout = zones != nullptr ? &zones->layout : nullptr;
+  if (layout != nullptr &&
+      (depth != 8 || layout->zones_across < 1 || layout->zones_down < 1 || layout->zone_width < 1 ||
+       layout->zone_height < 1 ||
+       zones->zone_palettes.size() <
+           static_cast<std::size_t>(layout->zones_across) * layout->zones_down)) {
+    layout = nullptr;
+  }
   std::uint8_t header[54 + 1024];
   encode_bmp_header(depth, width, height, header);
   std::size_t header_size = 54;
   if (depth == 8) {
-    encode_bmp_palette(palette_keys, header + 54);
+    encode_bmp_palette(layout != nullptr ? zones->table : palette_keys, header + 54);
     header_size += 1024;
   }
   bool ok = write_all(fd, header, header_size);
@@ -164,21 +204,34 @@ platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane so
   std::uint8_t batch[kBatchBytes];
   std::size_t batched = 0;
   const auto stride = static_cast<std::size_t>(std::max<std::int64_t>(bmp_stride(depth, width), 0));
-  const std::optional<PaletteIndex> palette =
-      depth == 8 ? std::optional<PaletteIndex>(std::in_place, palette_keys, pal_size)
-                 : std::nullopt;
+  std::optional<PaletteIndex> palette;
+  if (depth == 8 && layout != nullptr) {
+    palette.emplace(zones->table, layout->palettes, layout->colours);
+  } else if (depth == 8) {
+    palette.emplace(palette_keys, pal_size);
+  }
   const PaletteIndex* index = palette ? &*palette : nullptr;
   for (std::int32_t y = height - 1; ok && y >= 0 && width > 0; --y) {
+    const std::uint8_t* blocks = nullptr;
+    if (layout != nullptr) {
+      const std::int32_t zy = std::min(y / layout->zone_height, layout->zones_down - 1);
+      blocks = zones->zone_palettes.data() + static_cast<std::size_t>(zy) * layout->zones_across;
+    }
+    std::uint8_t* out = row_buffer;
     if (stride + 1 <= kBatchBytes) {
       if (batched + stride + 1 > kBatchBytes) {
         ok = write_all(fd, batch, batched);
         batched = 0;
       }
-      encode_bmp_row(depth, source.row(y), width, index, batch + batched);
-      batched += stride;
-    } else {
-      encode_bmp_row(depth, source.row(y), width, index, row_buffer);
+      out = batch + batched;
+    }
+    encode_bmp_row(depth, source.row(y), width, index, out, blocks,
+                   layout != nullptr ? layout->zone_width : 0,
+                   layout != nullptr ? layout->zones_across : 0);
+    if (out == row_buffer) {
       ok = write_all(fd, row_buffer, stride);
+    } else {
+      batched += stride;
     }
   }
   if (ok && batched > 0) ok = write_all(fd, batch, batched);

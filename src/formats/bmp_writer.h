@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 
+#include "image/multipalette.h"
 #include "image/plane.h"
 #include "platform/status.h"
 
@@ -23,22 +24,33 @@ void encode_bmp_palette(std::span<const std::uint32_t> palette_keys, std::uint8_
 
 // Maps colour keys to the index of their first occurrence among the first n palette
 // entries (n = pal_size limited to 0..256); a key that is not there maps to n % 256.
+// With blocks (a multipalette table), a key is looked up in its block only: block b holds
+// entries b * block_size ... b * block_size + block_size - 1, and a key that is not there
+// maps to the block's first entry.
 class PaletteIndex {
  public:
   PaletteIndex(std::span<const std::uint32_t> palette_keys, std::int32_t pal_size);
-  std::uint8_t find(std::uint32_t key) const;
+  PaletteIndex(std::span<const std::uint32_t> table, std::int32_t blocks, std::int32_t block_size);
+  std::uint8_t find(std::uint32_t key, std::int32_t block = 0) const;
 
  private:
+  void insert(std::uint32_t entry_key, std::int32_t index);
+
   static constexpr int kSlots = 1024;  // open addressing, at most 256 used
   std::uint32_t keys_[kSlots];
   std::int16_t index_[kSlots];
   std::uint8_t missing_ = 0;
+  std::int32_t block_size_ = 0;  // 0: one palette
 };
 
 // Encodes one picture row (width pixels) into `out` followed by zero padding up to the
-// stride. `out` needs stride + 1 bytes (at 24 bits a pixel is stored as a 4-byte word).
+// stride. `out` needs stride + 1 bytes (at 24 bits a pixel is stored as a 4-byte word). At 8
+// bits with `zone_blocks`, the pixels of zone column zx (zone_width wide) are looked up in
+// block zone_blocks[zx]; the last zone column also takes any pixels beyond.
 void encode_bmp_row(int depth, const img::Pixel* row, std::int32_t width,
-                    const PaletteIndex* palette, std::uint8_t* out);
+                    const PaletteIndex* palette, std::uint8_t* out,
+                    const std::uint8_t* zone_blocks = nullptr, std::int32_t zone_width = 0,
+                    std::int32_t zones_across = 0);
 
 // Called with the temporary file's name once it is written and closed, just before it takes
 // the picture's name: lets a test change the folder at that moment.
@@ -47,11 +59,13 @@ using BeforeReplace = std::function<void(const std::string& temp_path)>;
 // Saves width x height pixels of `source` as a BMP at depth 24, 16 or 8, replacing `path`
 // atomically (temporary file in the same folder, then rename). Returns kFileSaved, or
 // kFileNotSaved when the file cannot be created, written, closed or renamed; the old file
-// is then left as it was and no temporary file remains.
+// is then left as it was and no temporary file remains. At 8 bits with `zones`, the colour
+// table and the indexes follow the multipalette layout instead of palette_keys and pal_size.
 platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane source,
                           std::int32_t width, std::int32_t height,
                           std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
                           std::uint8_t* row_buffer /* at least maxh*3+3 bytes */,
-                          const BeforeReplace& before_replace = {});
+                          const BeforeReplace& before_replace = {},
+                          const img::ZonedPalettes* zones = nullptr);
 
 }  // namespace formats

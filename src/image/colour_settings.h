@@ -10,6 +10,7 @@ struct ColourSettings {
   bool adjust_color = false;        // option bit 3: colour adjustment
   bool adjust_depth = false;        // option bit 8: colour reduction
   bool use_palette = false;         // option bit 7: palette mapping
+  bool multipalette = false;        // option bit 6: one palette per zone, with use_palette
   bool intensity_bit = false;       // option bit 10
   bool greyscale = false;           // option bit 11
   bool dithering = false;           // option bit 4
@@ -23,6 +24,9 @@ struct ColourSettings {
   std::int32_t green_levels = 256;  // value slot 12
   std::int32_t blue_levels = 256;   // value slot 13
   std::int32_t pal_size = 256;      // value slot 15
+  std::int32_t palettes = 0;        // value slot 16: "# of palS"
+  std::int32_t zone_width = 0;      // value slot 17
+  std::int32_t zone_height = 0;     // value slot 18
 };
 
 // The view and the writer show the processed image as soon as any stage is on.

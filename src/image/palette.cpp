@@ -3,30 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "image/carver.h"
 #include "image/palette_layout.h"
 
 namespace img {
-
-namespace {
-
-// Carves the typed arrays out of one allocation, each on a 64-byte boundary.
-class Carver {
- public:
-  explicit Carver(void* base) : base_(static_cast<std::uint8_t*>(base)) {}
-  template <typename T>
-  T* take(std::size_t n) {
-    T* p = base_ == nullptr ? nullptr : reinterpret_cast<T*>(base_ + used_);
-    used_ += (n * sizeof(T) + 63) & ~std::size_t{63};
-    return p;
-  }
-  std::size_t used() const { return used_; }
-
- private:
-  std::uint8_t* base_;
-  std::size_t used_ = 0;
-};
-
-}  // namespace
 
 PaletteList::PaletteList(std::size_t candidate_pool) : pool_size_(candidate_pool) {
   constexpr std::size_t k = kKeys;

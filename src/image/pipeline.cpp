@@ -8,7 +8,8 @@
 
 namespace img {
 
-std::int32_t run_pipeline(const ImageStore& store, const ColourSettings& s, PaletteList& palette) {
+std::int32_t run_pipeline(const ImageStore& store, const ColourSettings& s, PaletteList& palette,
+                          Multipalette& multipalette) {
   const std::int32_t w = std::min(store.width, store.maxh);
   const std::int32_t h = std::min(store.height, store.maxv);
   const Plane working = store.working();
@@ -20,6 +21,7 @@ std::int32_t run_pipeline(const ImageStore& store, const ColourSettings& s, Pale
   }
   if (s.adjust_color) adjust_colours(processed, w, h, s);
   if (s.adjust_depth) reduce_colours(processed, w, h, s);
+  if (s.use_palette && s.multipalette) return multipalette.build_and_map(processed, w, h, s);
   if (s.use_palette) return build_and_map_palette(processed, w, h, s.pal_size, palette);
   return -1;
 }

@@ -136,6 +136,63 @@ TEST(BmpWriter, EightBitPaletteAndIndexSearch) {
   }
 }
 
+// A multipalette picture: the table in blocks of k, every zone's indexes in its palette's
+// block, and the file reads back as the same pixels.
+TEST(BmpWriter, EightBitMultipaletteLayout) {
+  TempDir dir;
+  Picture pic(23, 13, {});
+  for (std::int32_t y = 0; y < 13; ++y)
+    for (std::int32_t x = 0; x < 23; ++x)
+      pic.store.working().at(x, y) = img::make_pixel(x * 11, y * 19, (x * y) % 256);
+  img::ColourSettings s;
+  s.use_palette = s.multipalette = true;
+  s.pal_size = 5;
+  s.palettes = 3;
+  s.zone_width = 8;
+  s.zone_height = 4;
+  img::Multipalette stage;
+  ASSERT_TRUE(stage.reserve(23, 13));
+  stage.build_and_map(pic.store.working(), 23, 13, s);
+  const img::ZonedPalettes zones = stage.result();
+  ASSERT_EQ(formats::save_bmp(dir.file("m.bmp"), 8, pic.store.working(), 23, 13, {}, 0,
+                              pic.store.row_buffer(), {}, &zones),
+            Status::kFileSaved);
+  const Bytes b = read_bytes(dir.file("m.bmp"));
+  ASSERT_EQ(b.size(), 1078u + 13u * 24u);
+  for (std::size_t e = 0; e < 256; ++e) {
+    const std::uint32_t key = zones.table[e];
+    EXPECT_EQ(Bytes(b.begin() + 54 + 4 * e, b.begin() + 58 + 4 * e),
+              (Bytes{static_cast<std::uint8_t>((key >> 12) * 4),
+                     static_cast<std::uint8_t>(((key >> 6) & 63) * 4),
+                     static_cast<std::uint8_t>((key & 63) * 4), 0}));
+  }
+  for (std::int32_t y = 0; y < 13; ++y) {
+    for (std::int32_t x = 0; x < 23; ++x) {
+      const std::uint8_t index = b[1078 + static_cast<std::size_t>(12 - y) * 24 + x];
+      const std::int32_t palette = zones.zone_palettes[(y / 4) * 3 + x / 8];
+      EXPECT_EQ(index / 5, palette) << x << "," << y;
+      EXPECT_LT(index % 5, zones.palette_sizes[palette]);
+    }
+  }
+  img::ImageStore back;
+  make_store(back, 64, 64);
+  formats::JpegDecoder jpeg;
+  std::vector<std::uint8_t> buffer;
+  ASSERT_EQ(formats::load_picture(dir.file("m.bmp"), back, jpeg, buffer).message,
+            Status::kFileLoaded);
+  for (std::int32_t y = 0; y < 13; ++y)
+    for (std::int32_t x = 0; x < 23; ++x)
+      ASSERT_EQ(back.working().at(x, y), pic.store.working().at(x, y)) << x << "," << y;
+
+  // Zones that do not cover their layout are not used: the single table's rule applies.
+  img::ZonedPalettes short_zones = zones;
+  short_zones.zone_palettes = short_zones.zone_palettes.first(2);
+  ASSERT_EQ(formats::save_bmp(dir.file("s.bmp"), 8, pic.store.working(), 23, 13, {}, 0,
+                              pic.store.row_buffer(), {}, &short_zones),
+            Status::kFileSaved);
+  EXPECT_EQ(read_bytes(dir.file("s.bmp"))[1078], 0);
+}
+
 TEST(BmpWriter, ReplacesLongerFileAndLeavesNoTemporaryFile) {
   TempDir dir;
   write_bytes(dir.file("a.bmp"), Bytes(5000, 0x55));

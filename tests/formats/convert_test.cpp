@@ -158,6 +158,15 @@ TEST_F(Convert, ErrorsAndExitCodes) {
        "File loaded.\nError: size is too large\nFile saved.\n", true},
       {"8 bits with a palette", in_bmp + " " + out + " --depth 8 --palette 4", 0,
        "File loaded.\nFile saved.\n", true},
+      {"8 bits with palettes per zone",
+       in_jpg + " " + out + " --depth 8 --palette 4 --palettes 3 --zone 8,4", 0,
+       "File loaded.\nFile saved.\n", true},
+      {"palettes without a palette size", in_bmp + " " + out + " --palettes 4", 2,
+       "veldran-convert: ", false},
+      {"zone without palettes", in_bmp + " " + out + " --palette 4 --zone 8,8", 2,
+       "veldran-convert: ", false},
+      {"zone without height", in_bmp + " " + out + " --palette 4 --palettes 2 --zone 8", 2,
+       "veldran-convert: ", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -28,10 +28,11 @@ class Pipeline : public testing::Test {
   static constexpr Pixel kUntouched = 0x00ABCDEF;
   ImageStore store_;
   PaletteList palette_;
+  Multipalette multipalette_;
 };
 
 TEST_F(Pipeline, NoStageCopiesThePictureOnly) {
-  EXPECT_EQ(run_pipeline(store_, ColourSettings{}, palette_), -1);
+  EXPECT_EQ(run_pipeline(store_, ColourSettings{}, palette_, multipalette_), -1);
   for (std::int32_t y = 0; y < store_.maxv; ++y) {
     for (std::int32_t x = 0; x < store_.maxh; ++x) {
       const bool inside = x < store_.width && y < store_.height;
@@ -44,7 +45,7 @@ TEST_F(Pipeline, EmptyPictureIsLeftAlone) {
   store_.width = 0;
   ColourSettings s;
   s.use_palette = true;
-  EXPECT_EQ(run_pipeline(store_, s, palette_), -1);
+  EXPECT_EQ(run_pipeline(store_, s, palette_, multipalette_), -1);
   EXPECT_EQ(processed(0, 0), kUntouched);
 }
 
@@ -58,7 +59,7 @@ TEST_F(Pipeline, StagesRunInOrderAndNeverAccumulate) {
   s.red_levels = s.green_levels = s.blue_levels = 2;
   const Pixel before = working(3, 2);
   for (int run = 0; run < 2; ++run) {
-    const std::int32_t n = run_pipeline(store_, s, palette_);
+    const std::int32_t n = run_pipeline(store_, s, palette_, multipalette_);
     EXPECT_GE(n, 1);
     EXPECT_EQ(n, palette_.count());
     EXPECT_EQ(processed(0, 0), make_pixel(0, 0, 0));
@@ -72,9 +73,9 @@ TEST_F(Pipeline, SwitchingStagesOffRestoresTheWorkingImage) {
   s.contrast = 90;
   s.use_palette = true;
   s.pal_size = 3;
-  EXPECT_EQ(run_pipeline(store_, s, palette_), 3);
+  EXPECT_EQ(run_pipeline(store_, s, palette_, multipalette_), 3);
   EXPECT_NE(processed(5, 5), working(5, 5));
-  EXPECT_EQ(run_pipeline(store_, ColourSettings{}, palette_), -1);
+  EXPECT_EQ(run_pipeline(store_, ColourSettings{}, palette_, multipalette_), -1);
   for (std::int32_t y = 0; y < store_.height; ++y)
     for (std::int32_t x = 0; x < store_.width; ++x) EXPECT_EQ(processed(x, y), working(x, y));
 }

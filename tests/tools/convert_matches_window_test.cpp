@@ -114,6 +114,15 @@ TEST(ConvertMatchesWindow, SameSettingsGiveTheSameFile) {
          core::rotate_picture(a);
          core::flip_y(a);
        }},
+      {"palettes per zone at 8 bits", "--palette 16 --palettes 4 --zone 8,6 --depth 8", 0, 8,
+       [](core::App& a) {
+         a.menus.integer(slot::kPalSize) = 16;
+         a.menus.integer(slot::kPalettes) = 4;
+         a.menus.integer(slot::kZoneWidth) = 8;
+         a.menus.integer(slot::kZoneHeight) = 6;
+         a.menus.toggle_option(option::kUsePalette);
+         a.menus.toggle_option(option::kMultipalette);
+       }},
       {"a refused resize goes on", "--resize 9999,10 --flip-x", 1, 24,
        [](core::App& a) {
          resize(a, 9999, 10);

@@ -1,5 +1,6 @@
 // veldran-convert: loads a BMP or JPEG picture and saves it as a BMP, printing the
 // program's own messages on stderr.
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "formats/bmp_writer.h"
 #include "formats/loader.h"
+#include "image/multipalette.h"
 #include "image/palette.h"
 #include "image/pipeline.h"
 #include "menu/messages.h"
@@ -65,16 +67,20 @@ int run(const convert::Options& options) {
   // The colour stages, from the working image into the processed image, as in the window.
   const img::ColourSettings& colours = options.colours;
   auto palette = std::make_unique<img::PaletteList>();
-  if (colours.use_palette && !palette->ok()) {
+  img::Multipalette multipalette;
+  if ((colours.use_palette && !palette->ok()) ||
+      (colours.multipalette &&
+       !multipalette.reserve(std::max(store.width, 1), std::max(store.height, 1)))) {
     std::fprintf(stderr, "veldran-convert: cannot allocate the palette stage's working memory\n");
     return 1;
   }
-  if (img::shows_processed(colours)) img::run_pipeline(store, colours, *palette);
+  if (img::shows_processed(colours)) img::run_pipeline(store, colours, *palette, multipalette);
   const img::ConstPlane source =
       img::shows_processed(colours) ? store.processed() : store.working();
-  const platform::Status saved =
-      formats::save_bmp(options.output, options.depth, source, store.width, store.height,
-                        palette->keys(), colours.pal_size, store.row_buffer());
+  const img::ZonedPalettes zones = multipalette.result();
+  const platform::Status saved = formats::save_bmp(
+      options.output, options.depth, source, store.width, store.height, palette->keys(),
+      colours.pal_size, store.row_buffer(), {}, colours.multipalette ? &zones : nullptr);
   say(saved);
   failed = failed || is_error(saved);
   return failed ? 1 : 0;

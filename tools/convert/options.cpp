@@ -175,6 +175,27 @@ bool keep_stored_orientation(Options& o, std::string_view, std::string&) {
   return true;
 }
 
+bool set_palettes(Options& o, std::string_view value, std::string& error) {
+  if (!parse_int(value, o.colours.palettes)) {
+    error = "--palettes takes the number of palettes";
+    return false;
+  }
+  o.colours.multipalette = true;
+  return true;
+}
+
+bool set_zone(Options& o, std::string_view value, std::string& error) {
+  std::int32_t size[2] = {};
+  if (!parse_list(value, size, 2)) {
+    error = "--zone takes W,H";
+    return false;
+  }
+  o.colours.zone_width = size[0];
+  o.colours.zone_height = size[1];
+  o.zone_given = true;
+  return true;
+}
+
 struct OptionSpec {
   std::string_view name;
   bool takes_value;
@@ -183,7 +204,7 @@ struct OptionSpec {
 
 // Options that change the picture's geometry append a Step; the colour options set the
 // stages as the menus' check boxes and values do.
-constexpr std::array<OptionSpec, 19> kOptions = {{
+constexpr std::array<OptionSpec, 21> kOptions = {{
     {"--depth", true, set_depth},
     {"--max", true, set_max},
     {"--flip-x", false, flip_x},
@@ -202,6 +223,8 @@ constexpr std::array<OptionSpec, 19> kOptions = {{
     {"--dither", true, set_dither},
     {"--palette", true, set_palette},
     {"--no-orient", false, keep_stored_orientation},
+    {"--palettes", true, set_palettes},
+    {"--zone", true, set_zone},
     {"--help", false, nullptr},
 }};
 
@@ -227,6 +250,10 @@ std::string_view usage_text() {
          "  --dither ordered|fs  ordered or Floyd-Steinberg dithering (colour reduction)\n"
          "  --palette N          a palette of at most N colours from the picture's own\n"
          "  --no-orient          keep a JPEG picture as stored, whatever its orientation tag\n"
+         "  --palettes N         N palettes of the --palette size, one per zone (N x size\n"
+         "                       at most 256: N is lowered to fit); needs --palette\n"
+         "  --zone W,H           the zones of --palettes, from the top-left corner (default\n"
+         "                       1,1; sizes below 1 count as 1)\n"
          "Exit status: 0 success, 1 an error message was printed, 2 bad arguments.\n";
 }
 
@@ -277,6 +304,14 @@ bool parse_options(int argc, const char* const* argv, Options& options, std::str
   }
   if (positional.size() != 2) {
     error = "expected IN and OUT";
+    return false;
+  }
+  if (options.colours.multipalette && !options.colours.use_palette) {
+    error = "--palettes needs --palette";
+    return false;
+  }
+  if (options.zone_given && !options.colours.multipalette) {
+    error = "--zone needs --palettes";
     return false;
   }
   options.input = positional[0];

@@ -35,7 +35,8 @@ struct Options {
   std::int32_t max_width = 4096;
   std::int32_t max_height = 4096;
   bool help = false;
-  bool upright = true;          // JPEG pictures turned upright by their orientation tag
+  bool upright = true;  // JPEG pictures turned upright by their orientation tag
+  bool zone_given = false;
   std::vector<Step> steps;      // between the load and the colour stages
   img::ColourSettings colours;  // the stages the options switch on, as the menus would
 };
