@@ -7,6 +7,7 @@
 #include <string>
 
 #include "image/plane.h"
+#include "platform/files.h"
 #include "platform/status.h"
 
 namespace formats {
@@ -40,14 +41,12 @@ class PaletteIndex {
 void encode_bmp_row(int depth, const img::Pixel* row, std::int32_t width,
                     const PaletteIndex* palette, std::uint8_t* out);
 
-// Called with the temporary file's name once it is written and closed, just before it takes
-// the picture's name: lets a test change the folder at that moment.
-using BeforeReplace = std::function<void(const std::string& temp_path)>;
+using BeforeReplace = platform::BeforeReplace;
 
-// Saves width x height pixels of `source` as a BMP at depth 24, 16 or 8, replacing `path`
-// atomically (temporary file in the same folder, then rename). Returns kFileSaved, or
-// kFileNotSaved when the file cannot be created, written, closed or renamed; the old file
-// is then left as it was and no temporary file remains.
+// Saves width x height pixels of `source` as a BMP at depth 24, 16 or 8 through the file
+// service's safe save (platform/files.h). Returns kFileSaved, or kFileNotSaved when the file
+// cannot be created, written, flushed or renamed; the old file is then left as it was and
+// no temporary file remains.
 platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane source,
                           std::int32_t width, std::int32_t height,
                           std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
