@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -16,6 +17,7 @@
 
 #include "bench_support.h"
 #include "formats/loader.h"
+#include "platform/files.h"
 
 #if __has_include(<stb/stb_image.h>)
 #define STB_IMAGE_IMPLEMENTATION
@@ -58,9 +60,7 @@ const std::vector<std::uint8_t>& file(const std::string& name) {
   auto it = s.files.find(name);
   if (it == s.files.end()) {
     std::vector<std::uint8_t> bytes;
-    const std::int64_t n =
-        formats::read_whole_file(std::string(VELDRAN_SHARED_DIR) + "/bench/" + name, bytes);
-    bytes.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
+    platform::read_file(std::string(VELDRAN_SHARED_DIR) + "/bench/" + name, SIZE_MAX, bytes);
     it = s.files.emplace(name, std::move(bytes)).first;
   }
   return it->second;

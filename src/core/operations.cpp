@@ -21,10 +21,9 @@
 namespace core {
 
 // Tables and scratch that live as long as the App: the JPEG decoder (with its basis table,
-// built once), the file buffer that loads reuse, the compose's workspace and the palette list.
+// built once), the compose's workspace and the palette list.
 struct Engines {
   formats::JpegDecoder jpeg;
-  std::vector<std::uint8_t> file_buffer;
   img::ComposeWorkspace compose;
   img::PaletteList palette;
 };
@@ -78,8 +77,8 @@ void request_redraw(App& app, int redraw) {
 }  // namespace
 
 void load_requested_picture(App& app) {
-  const formats::LoadResult r = formats::load_picture(app.requested_name, app.store,
-                                                      app.engines->jpeg, app.engines->file_buffer);
+  const formats::LoadResult r =
+      formats::load_picture(app.requested_name, app.store, app.engines->jpeg);
   app.set_status(r.message);
   if (r.name_taken) app.current_name = app.requested_name;
 }

@@ -317,8 +317,7 @@ TEST(LoadOddFiles, NamedPipeIsRefusedAtOnce) {
     img::ImageStore store;
     make_store(store, 8, 8);
     auto jpeg = std::make_unique<formats::JpegDecoder>();
-    std::vector<std::uint8_t> buffer;
-    const auto r = formats::load_picture(dir.file("pipe.jpg"), store, *jpeg, buffer);
+    const auto r = formats::load_picture(dir.file("pipe.jpg"), store, *jpeg);
     _exit(r.message == Status::kUnrecognizedFile && !r.name_taken ? 0 : 1);
   }
   int status = 0;
@@ -358,8 +357,7 @@ TEST(LoadOddFiles, FileTooLargeToHoldIsRefused) {
     img::ImageStore store;
     make_store(store, 8, 8);
     auto jpeg = std::make_unique<formats::JpegDecoder>();
-    std::vector<std::uint8_t> buffer;
-    const auto r = formats::load_picture(path, store, *jpeg, buffer);
+    const auto r = formats::load_picture(path, store, *jpeg);
     _exit(r.message == Status::kUnrecognizedFile ? 0 : 1);
   }
   int status = 0;
