@@ -80,7 +80,12 @@ void load_requested_picture(App& app) {
   const formats::LoadResult r =
       formats::load_picture(app.requested_name, app.store, app.engines->jpeg);
   app.set_status(r.message);
-  if (r.name_taken) app.current_name = app.requested_name;
+  if (r.name_taken) {
+    app.current_name = app.requested_name;
+    app.broken_picture = false;
+  } else if (r.picture_touched) {
+    app.broken_picture = true;
+  }
 }
 
 void run_pipeline(App& app) {
@@ -105,6 +110,10 @@ void present_back_buffer(App& app) {
 }
 
 void save_picture(App& app, int depth) {
+  if (app.broken_picture) {
+    app.set_status(platform::Status::kFileNotSaved);
+    return;
+  }
   app.set_status(formats::save_bmp(app.current_name, depth, shown_plane(app), app.store.width,
                                    app.store.height, app.engines->palette.keys(),
                                    app.menus.integer(slot::kPalSize), app.store.row_buffer()));

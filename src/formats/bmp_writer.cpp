@@ -113,6 +113,8 @@ platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane so
                           std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
                           std::uint8_t* row_buffer, const BeforeReplace& before_replace) {
   if (depth != 24 && depth != 16 && depth != 8) return platform::Status::kFileNotSaved;
+  // A picture without pixels would replace a file with an empty one.
+  if (width < 1 || height < 1) return platform::Status::kFileNotSaved;
   platform::SafeSave file(path);
   if (!file.ok()) return platform::Status::kFileNotSaved;
 
@@ -135,7 +137,7 @@ platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane so
       depth == 8 ? std::optional<PaletteIndex>(std::in_place, palette_keys, pal_size)
                  : std::nullopt;
   const PaletteIndex* index = palette ? &*palette : nullptr;
-  for (std::int32_t y = height - 1; ok && y >= 0 && width > 0; --y) {
+  for (std::int32_t y = height - 1; ok && y >= 0; --y) {
     if (stride + 1 <= kBatchBytes) {
       if (batched + stride + 1 > kBatchBytes) {
         ok = file.write(batch, batched);

@@ -44,9 +44,9 @@ void encode_bmp_row(int depth, const img::Pixel* row, std::int32_t width,
 using BeforeReplace = platform::BeforeReplace;
 
 // Saves width x height pixels of `source` as a BMP at depth 24, 16 or 8 through the file
-// service's safe save (platform/files.h). Returns kFileSaved, or kFileNotSaved when the file
-// cannot be created, written, flushed or renamed; the old file is then left as it was and
-// no temporary file remains.
+// service's safe save (platform/files.h). Returns kFileSaved, or kFileNotSaved when the
+// picture has no pixels (a side below 1) or the file cannot be created, written, flushed or
+// renamed; the old file is then left as it was and no temporary file remains.
 platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane source,
                           std::int32_t width, std::int32_t height,
                           std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,

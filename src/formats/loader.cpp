@@ -7,7 +7,7 @@ namespace formats {
 
 LoadResult load_picture(const std::string& path, img::ImageStore& store, JpegDecoder& jpeg) {
   const platform::MappedFile file(path);
-  if (!file.ok()) return {platform::Status::kUnrecognizedFile, false};
+  if (!file.ok()) return {platform::Status::kUnrecognizedFile, false, false};
   return load_picture_bytes(file.bytes(), store, jpeg);
 }
 
@@ -17,7 +17,7 @@ LoadResult load_picture_bytes(std::span<const std::uint8_t> bytes, img::ImageSto
   if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) {
     return jpeg.decode(bytes, store);
   }
-  return {platform::Status::kUnrecognizedFile, false};
+  return {platform::Status::kUnrecognizedFile, false, false};
 }
 
 }  // namespace formats
