@@ -35,8 +35,10 @@ std::int64_t bmp_stride(int depth, std::int32_t width) {
 
 void encode_bmp_header(int depth, std::int32_t width, std::int32_t height, std::uint8_t* out) {
   const std::uint32_t palette_bytes = depth == 8 ? 1024 : 0;
-  // The fields hold the plain products, also for an empty picture of negative size.
-  const auto image_size = static_cast<std::uint32_t>(height * bmp_stride(depth, width));
+  // The fields hold the plain products modulo 2^32, also for an empty picture of negative
+  // size; unsigned arithmetic keeps the product defined for every size.
+  const auto image_size = static_cast<std::uint32_t>(
+      static_cast<std::uint64_t>(height) * static_cast<std::uint64_t>(bmp_stride(depth, width)));
   std::memset(out, 0, 54);
   out[0] = 'B';
   out[1] = 'M';

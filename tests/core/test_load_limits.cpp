@@ -1,6 +1,7 @@
 // Loading is bounded in time and memory: a huge file costs only what its picture needs and
-// leaves nothing behind, an image store larger than the machine is refused at start-up, and
-// F3/F4 list the folder once per press however many files they step over.
+// leaves nothing behind, an image store larger than the machine is refused at start-up,
+// F3/F4 list the folder once per press however many files they step over, and no size a
+// header can hold overflows anything the picture goes through.
 #include <gtest/gtest.h>
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -8,10 +9,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <string>
 
 #include "core/browse.h"
+#include "core/menu_table.h"
 #include "core/operations.h"
+#include "platform/keys.h"
 #include "support/harness.h"
 #include "support/pictures.h"
 
@@ -90,6 +94,38 @@ TEST(LoadLimits, BrowsingListsTheFolderOncePerPress) {
   EXPECT_EQ(h.app.current_name, "c.bmp");
   EXPECT_EQ(folder_listings(h.dir.path(), [&] { loaded = core::previous_file(h.app); }), 1);
   EXPECT_EQ(h.app.current_name, "a.bmp");
+}
+
+// Every width and height a BMP header can name, through every operation on the picture: the
+// sanitizer build catches any overflow.
+TEST(LoadLimits, ExtremeHeaderSizesGoThroughEveryOperation) {
+  constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+  constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+  const std::int32_t sides[] = {kMin, kMin + 1, -1, 0, 1, kMax};
+  for (const std::int32_t w : sides) {
+    for (const std::int32_t ht : sides) {
+      SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(ht));
+      Harness h;
+      std::string file = support::bmp24(1, 1, 0x123456);
+      for (int i = 0; i < 4; ++i) {
+        file[18 + i] = static_cast<char>(static_cast<std::uint32_t>(w) >> (8 * i));
+        file[22 + i] = static_cast<char>(static_cast<std::uint32_t>(ht) >> (8 * i));
+      }
+      h.dir.write("x.bmp", file);
+      ASSERT_TRUE(h.start("x.bmp")) << h.error;
+      core::fit_to_screen(h.app);
+      core::flip_x(h.app);
+      core::flip_y(h.app);
+      core::run_pipeline(h.app);
+      core::save_picture(h.app, 24);
+      h.app.menus.integer(core::slot::kNewX) = w;
+      h.app.menus.integer(core::slot::kNewY) = 3;
+      core::resize_picture(h.app);
+      core::save_picture(h.app, 16);
+      h.screen.extended(platform::scan::kF2).idle(2);
+      EXPECT_EQ(h.run(), 0);
+    }
+  }
 }
 
 }  // namespace

@@ -86,6 +86,17 @@ TEST(BmpWriter, SizesStridesAndDepthFields) {
   }
 }
 
+// The header's size fields for every side a header can name are the products modulo 2^32,
+// computed without overflow (the sanitizer build checks).
+TEST(BmpWriter, HeaderOfExtremeSizesWraps) {
+  std::uint8_t header[54];
+  formats::encode_bmp_header(24, INT32_MAX, INT32_MIN, header);
+  const std::uint64_t stride = (3ull * INT32_MAX + 3) & ~3ull;
+  const auto image_size = static_cast<std::uint32_t>(0x80000000ull * stride);
+  EXPECT_EQ(get_le(Bytes(header, header + 54), 34, 4), image_size);
+  EXPECT_EQ(get_le(Bytes(header, header + 54), 22, 4), 0x80000000u);
+}
+
 TEST(BmpWriter, SixteenBitsRoundTripThroughTheReader) {
   ScratchDir dir;
   Picture pic(
