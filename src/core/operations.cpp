@@ -102,6 +102,12 @@ void update_view(App& app) {
                    app.screen_record.height, app.engines->compose);
   app.menus.integer(slot::kHOffset) = app.view.h_offset;
   app.menus.integer(slot::kVOffset) = app.view.v_offset;
+  // The mouse zooms from the previous scaling and aspect; a fit after a load replaced them,
+  // so a right press without moving must find the fitted ones, not the last picture's.
+  if (fit_first) {
+    app.previous_scaling = app.view.scaling;
+    app.previous_aspect = app.view.aspect;
+  }
 }
 
 void present_back_buffer(App& app) {
