@@ -4,6 +4,7 @@
 
 #include "menu/messages.h"
 #include "platform/screen.h"
+#include "platform/utf8.h"
 
 namespace menu {
 
@@ -118,7 +119,8 @@ void draw_menus(core::App& app) {
 
   s.set_colours(colours[kLightGreen], colours[kBlack]);
   s.locate(1, 3);
-  s.print("current file: " + app.current_name.substr(0, kShownNameLength));
+  s.print("current file: " +
+          std::string(platform::first_characters(app.current_name, kShownNameLength)));
 
   core::FrameState& f = app.frame;
   if (f.interaction_mode == core::kBenchmarkMode) {
