@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -14,13 +15,14 @@
 #include "bench_support.h"
 #include "formats/bmp_writer.h"
 #include "formats/loader.h"
+#include "platform/files.h"
 
 namespace {
 
 struct Shared {
   img::ImageStore store;
   std::unique_ptr<formats::JpegDecoder> decoder = std::make_unique<formats::JpegDecoder>();
-  std::vector<std::uint8_t> buffer;
+  std::vector<std::uint8_t> buffer;  // the peers' plain reads and writes
   std::string folder;
   std::string small_bmp;  // 1152 x 864
   std::string large_bmp;  // 4000 x 3000, tiled from the small one
@@ -36,7 +38,7 @@ Shared& shared() {
     x.folder = pattern;
     x.small_bmp = std::string(VELDRAN_BENCH_PICTURES) + "/p1_1152x864.bmp";
     x.large_bmp = x.folder + "/large.bmp";
-    if (formats::load_picture(x.small_bmp, x.store, *x.decoder, x.buffer).message !=
+    if (formats::load_picture(x.small_bmp, x.store, *x.decoder).message !=
         platform::Status::kFileLoaded) {
       std::abort();
     }
@@ -65,8 +67,7 @@ void load(benchmark::State& state) {
   Shared& s = shared();
   std::int64_t bytes = 0;
   for (auto _ : state) {
-    if (formats::load_picture(picture(static_cast<int>(state.range(0))), s.store, *s.decoder,
-                              s.buffer)
+    if (formats::load_picture(picture(static_cast<int>(state.range(0))), s.store, *s.decoder)
             .message != platform::Status::kFileLoaded) {
       return state.SkipWithError("load failed");
     }
@@ -79,7 +80,8 @@ void plain_read(benchmark::State& state) {
   Shared& s = shared();
   std::int64_t bytes = 0;
   for (auto _ : state) {
-    bytes = formats::read_whole_file(picture(static_cast<int>(state.range(0))), s.buffer);
+    platform::read_file(picture(static_cast<int>(state.range(0))), SIZE_MAX, s.buffer);
+    bytes = static_cast<std::int64_t>(s.buffer.size());
     benchmark::DoNotOptimize(s.buffer.data());
   }
   set_rate(state, bytes);
@@ -87,7 +89,7 @@ void plain_read(benchmark::State& state) {
 
 void save(benchmark::State& state) {
   Shared& s = shared();
-  formats::load_picture(picture(static_cast<int>(state.range(0))), s.store, *s.decoder, s.buffer);
+  formats::load_picture(picture(static_cast<int>(state.range(0))), s.store, *s.decoder);
   const std::string out = s.folder + "/saved.bmp";
   for (auto _ : state) {
     if (formats::save_bmp(out, 24, s.store.working(), s.store.width, s.store.height, {}, 0,
@@ -98,11 +100,12 @@ void save(benchmark::State& state) {
   set_rate(state, 54 + std::int64_t{s.store.height} * ((s.store.width * 3 + 3) & ~3));
 }
 
-// The same bytes written with one write call into a new file, renamed like a save.
+// The same bytes written with one write call into a new file, flushed and renamed like a
+// save.
 void plain_write(benchmark::State& state) {
   Shared& s = shared();
-  const std::int64_t n =
-      formats::read_whole_file(picture(static_cast<int>(state.range(0))), s.buffer);
+  platform::read_file(picture(static_cast<int>(state.range(0))), SIZE_MAX, s.buffer);
+  const auto n = static_cast<std::int64_t>(s.buffer.size());
   const std::string out = s.folder + "/plain.bmp";
   const std::string temp = s.folder + "/plain.tmp";
   for (auto _ : state) {
@@ -110,8 +113,12 @@ void plain_write(benchmark::State& state) {
     if (fd < 0 || ::write(fd, s.buffer.data(), static_cast<std::size_t>(n)) != n) {
       return state.SkipWithError("write failed");
     }
+    ::fsync(fd);
     ::close(fd);
     ::rename(temp.c_str(), out.c_str());
+    const int folder = ::open(s.folder.c_str(), O_RDONLY | O_DIRECTORY);
+    ::fsync(folder);
+    ::close(folder);
   }
   set_rate(state, n);
 }

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -20,6 +21,7 @@
 
 #include "bench_support.h"
 #include "formats/loader.h"
+#include "platform/files.h"
 
 #if __has_include(<stb/stb_image.h>)
 #define STB_IMAGE_IMPLEMENTATION
@@ -86,12 +88,11 @@ const std::vector<std::uint8_t>& file(const std::string& name) {
     std::string path = std::string(VELDRAN_BENCH_PICTURES) + "/" + name;
     const bool progressive = name.rfind(kProgressivePrefix, 0) == 0;
     if (progressive) path = make_progressive(name.substr(kProgressivePrefix.size()));
-    const std::int64_t n = formats::read_whole_file(path, bytes);
+    platform::read_file(path, SIZE_MAX, bytes);
     if (progressive && !path.empty()) {
       std::remove(path.c_str());
       ::rmdir(path.substr(0, path.rfind('/')).c_str());
     }
-    bytes.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
     it = s.files.emplace(name, std::move(bytes)).first;
   }
   return it->second;

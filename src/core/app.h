@@ -82,6 +82,9 @@ struct App {
   std::string keystroke;
   std::string current_name = "default.bmp";
   std::string requested_name;
+  // The picture comes from a load that failed part-way under another name: it is not the
+  // current name's picture, so Save refuses to write it there.
+  bool broken_picture = false;
   std::string shown_title;  // the window title last set
   std::unique_ptr<Engines> engines;
 

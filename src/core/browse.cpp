@@ -88,12 +88,14 @@ std::vector<std::string> folder_listing(const std::string& folder) {
   return bmp;
 }
 
+// The folder is listed once per key press: stepping over many files that are not pictures
+// costs one listing, not one per file. A name that vanished since reads as unrecognised.
 bool previous_file(App& app) {
-  int position = find_position(folder_listing(), app.current_name);
+  const std::vector<std::string> listing = folder_listing();
+  int position = find_position(listing, app.current_name);
   while (position > 0) {
     --position;
-    // The folder is listed afresh for every step, as it may change under us.
-    app.requested_name = name_at(folder_listing(), position);
+    app.requested_name = name_at(listing, position);
     load_requested_picture(app);
     if (app.status() != platform::Status::kUnrecognizedFile) return true;
   }
@@ -101,10 +103,11 @@ bool previous_file(App& app) {
 }
 
 bool next_file(App& app) {
-  int position = find_position(folder_listing(), app.current_name);
+  const std::vector<std::string> listing = folder_listing();
+  int position = find_position(listing, app.current_name);
   for (;;) {
     ++position;
-    app.requested_name = name_at(folder_listing(), position);
+    app.requested_name = name_at(listing, position);
     if (app.requested_name.empty()) return false;
     load_requested_picture(app);
     if (app.status() != platform::Status::kUnrecognizedFile) return true;

@@ -1,5 +1,5 @@
 // Folder browsing: F3 and F4 step to the previous or next picture file of the current
-// folder, listed afresh at every key press and found again by the current name.
+// folder, listed afresh once at every key press and found again by the current name.
 #pragma once
 
 #include <string>

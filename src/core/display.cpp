@@ -11,7 +11,8 @@ constexpr NumberedMode kModes[] = {
     {512, 384, 64, 24},  {640, 400, 80, 25},   {640, 480, 80, 30},
     {800, 600, 100, 37}, {1024, 768, 128, 48}, {1280, 1024, 160, 64},
 };
-constexpr int kSmallestWidth = 320, kSmallestHeight = 200;
+// The drop-downs, the prompt and the reminder need a text grid of 34 columns by 23 rows.
+constexpr int kFewestColumns = 34, kFewestRows = 23;
 constexpr int kLargestSide = 8192;  // beyond this no desktop shows the screen
 }  // namespace
 
@@ -24,10 +25,11 @@ bool display_mode(std::int32_t mode, DisplayMode& out) {
   if (mode <= 21) return false;
   const int width = mode / 10000;
   const int height = mode % 10000;
-  if (width < kSmallestWidth || height < kSmallestHeight) return false;
   if (width > kLargestSide || height > kLargestSide) return false;
   // Tall custom screens get 8 x 16 cells; the others keep a new window's 8 x 8 cells.
-  out = {width, height, width / 8, height > 400 ? height / 16 : height / 8};
+  const DisplayMode m{width, height, width / 8, height > 400 ? height / 16 : height / 8};
+  if (m.columns < kFewestColumns || m.rows < kFewestRows) return false;
+  out = m;
   return true;
 }
 

@@ -24,11 +24,9 @@
 namespace core {
 
 // Tables and scratch that live as long as the App: the JPEG decoder (with its basis table,
-// built once), the file buffer that loads reuse, the compose's workspace, the palette list
-// and the multipalette stage.
+// built once), the compose's workspace, the palette list and the multipalette stage.
 struct Engines {
   formats::JpegDecoder jpeg;
-  std::vector<std::uint8_t> file_buffer;
   img::ComposeWorkspace compose;
   img::PaletteList palette;
   img::Multipalette multipalette;
@@ -88,12 +86,17 @@ void request_redraw(App& app, img::Redraw redraw) {
 }  // namespace
 
 void load_requested_picture(App& app) {
-  const formats::LoadResult r = formats::load_picture(app.requested_name, app.store,
-                                                      app.engines->jpeg, app.engines->file_buffer);
+  const formats::LoadResult r =
+      formats::load_picture(app.requested_name, app.store, app.engines->jpeg);
   app.set_status(r.message);
   if (r.name_taken) {
     app.current_name = app.requested_name;
     app.history.clear();  // another picture: its edits start afresh
+    drop_crop_selection(app);
+    app.broken_picture = false;
+  } else if (r.picture_touched) {
+    app.broken_picture = true;
+    app.history.clear();  // the picture is no longer the one the history started from
     drop_crop_selection(app);
   }
 }
@@ -115,6 +118,12 @@ void update_view(App& app) {
                    app.screen_record.height, app.engines->compose);
   app.menus.integer(slot::kHOffset) = app.view.h_offset;
   app.menus.integer(slot::kVOffset) = app.view.v_offset;
+  // The mouse zooms from the previous scaling and aspect; a fit after a load replaced them,
+  // so a right press without moving must find the fitted ones, not the last picture's.
+  if (fit_first) {
+    app.previous_scaling = app.view.scaling;
+    app.previous_aspect = app.view.aspect;
+  }
 }
 
 void present_back_buffer(App& app) {
@@ -123,6 +132,10 @@ void present_back_buffer(App& app) {
 }
 
 void save_picture(App& app, int depth) {
+  if (app.broken_picture) {
+    app.set_status(platform::Status::kFileNotSaved);
+    return;
+  }
   // With Multipalette on, the processed image holds the multipalette stage's result.
   const img::ZonedPalettes zones = app.engines->multipalette.result();
   const bool zoned = app.option(option::kMultipalette) && app.option(option::kUsePalette);

@@ -21,7 +21,8 @@ void run_pipeline(App& app);
 void update_view(App& app);
 // Converts the back buffer into the screen's framebuffer (inside the main loop's lock).
 void present_back_buffer(App& app);
-// Saves the picture under the current name at 24, 16 or 8 bits per pixel.
+// Saves the picture under the current name at 24, 16 or 8 bits per pixel; refused ("file
+// not saved") for an empty picture and for one a failed load left (see App::broken_picture).
 void save_picture(App& app, int depth);
 void fit_to_screen(App& app);
 void original_size(App& app);

@@ -58,8 +58,10 @@ void save_prompt(App& app, int depth) {
     app.set_status(platform::Status::kCanceled);
     return;
   }
-  // The answer becomes the current name even when the save then fails.
+  // The answer becomes the current name even when the save then fails; a typed name takes
+  // whatever picture is shown, broken or not.
   app.current_name = app.requested_name;
+  app.broken_picture = false;
   save_picture(app, depth);
 }
 

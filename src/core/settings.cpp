@@ -4,10 +4,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <vector>
+
+#include "platform/files.h"
 
 namespace core {
 
@@ -89,32 +89,31 @@ void parse_settings(std::span<const std::uint8_t> bytes, Settings& settings) {
 
 void read_or_create_settings(const std::string& path, Settings& settings, std::string& warning) {
   struct stat st {};
-  if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+  const bool exists = ::stat(path.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) {
     warning = path + " is a folder, not a settings file; using the built-in settings";
     return;
   }
   // A named pipe or a device would block the start or never end; only files are read.
-  if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+  if (exists && !S_ISREG(st.st_mode)) {
     warning = path + " is not a plain file; using the built-in settings";
     return;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (in) {
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
+  std::vector<std::uint8_t> bytes;
+  if (platform::read_file(path, kLargestSettingsFile, bytes)) {
     if (!bytes.empty()) {
       parse_settings(bytes, settings);
       return;
     }
-  } else if (errno != ENOENT && stat(path.c_str(), &st) == 0) {
+  } else if (errno != ENOENT && exists) {
     warning =
         "cannot read " + path + " (" + std::strerror(errno) + "); using the built-in settings";
     return;
   }
   // Missing or empty: write the default text; this run keeps the built-in values.
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
   const std::string_view text = default_settings_text();
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  (void)platform::save_file(path,
+                            {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
 }
 
 }  // namespace core

@@ -2,6 +2,7 @@
 // (a key the user may add) whether photographs are turned upright.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -25,6 +26,9 @@ std::string_view default_settings_text();
 // Applies the keys found in the file's bytes to `settings`. Values saturate at the largest
 // 32-bit integer instead of overflowing.
 void parse_settings(std::span<const std::uint8_t> bytes, Settings& settings);
+
+// Only the first mebibyte of the file is read: the settings are far shorter.
+inline constexpr std::size_t kLargestSettingsFile = std::size_t{1} << 20;
 
 // Reads the file at `path`, or writes the default text there when it is missing or empty
 // (the built-in values then stay in force). Problems that the user should know of (a folder

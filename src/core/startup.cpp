@@ -29,8 +29,8 @@ bool start_up(App& app, const std::string& settings_path, const std::string& fir
   DisplayMode mode;
   if (!display_mode(s.mode, mode)) {
     warnings.push_back("display mode " + std::to_string(s.mode) + " in " + settings_path +
-                       " is not supported (13 to 21, or a custom WWWWHHHH of at least 320 x " +
-                       "200); using mode 18, 640 x 480");
+                       " is not supported (13 to 21, or a custom WWWWHHHH of at least 272 x " +
+                       "184, a text grid of 34 x 23); using mode 18, 640 x 480");
     s.mode = Settings{}.mode;
     display_mode(s.mode, mode);
   }

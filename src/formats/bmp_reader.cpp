@@ -65,7 +65,9 @@ void convert_24(const std::uint8_t* src, img::Pixel* out, std::int32_t width) {
 LoadResult read_bmp(std::span<const std::uint8_t> file, img::ImageStore& store) {
   const auto width = static_cast<std::int32_t>(field(file, 18, 4));
   const auto height = static_cast<std::int32_t>(field(file, 22, 4));
-  if (width > store.maxh || height > store.maxv) return {platform::Status::kSizeTooLarge, false};
+  if (width > store.maxh || height > store.maxv) {
+    return {platform::Status::kSizeTooLarge, false, false};
+  }
   store.width = width;
   store.height = height;
 

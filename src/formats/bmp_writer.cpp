@@ -1,11 +1,6 @@
 #include "formats/bmp_writer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -36,33 +31,6 @@ std::uint32_t slot_of(std::uint32_t key) {
   return (key * 2654435761u) >> 22;
 }  // 10 bits
 
-bool write_all(int fd, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Creates a fresh file beside `path`; returns its descriptor or -1.
-int create_temporary(const std::string& path, std::string& temp_path) {
-  const std::size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  const std::string stem = folder + "." + base;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[48];
-    std::snprintf(suffix, sizeof suffix, ".%ld.%d.tmp", static_cast<long>(::getpid()), attempt);
-    temp_path = stem + suffix;
-    const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
-
 }  // namespace
 
 std::int64_t bmp_stride(int depth, std::int32_t width) {
@@ -72,8 +40,10 @@ std::int64_t bmp_stride(int depth, std::int32_t width) {
 
 void encode_bmp_header(int depth, std::int32_t width, std::int32_t height, std::uint8_t* out) {
   const std::uint32_t palette_bytes = depth == 8 ? 1024 : 0;
-  // The fields hold the plain products, also for an empty picture of negative size.
-  const auto image_size = static_cast<std::uint32_t>(height * bmp_stride(depth, width));
+  // The fields hold the plain products modulo 2^32, also for an empty picture of negative
+  // size; unsigned arithmetic keeps the product defined for every size.
+  const auto image_size = static_cast<std::uint32_t>(
+      static_cast<std::uint64_t>(height) * static_cast<std::uint64_t>(bmp_stride(depth, width)));
   std::memset(out, 0, 54);
   out[0] = 'B';
   out[1] = 'M';
@@ -176,9 +146,8 @@ platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane so
                           std::uint8_t* row_buffer, const BeforeReplace& before_replace,
                           const img::ZonedPalettes* zones) {
   if (depth != 24 && depth != 16 && depth != 8) return platform::Status::kFileNotSaved;
-  std::string temp_path;
-  const int fd = create_temporary(path, temp_path);
-  if (fd < 0) return platform::Status::kFileNotSaved;
+  // A picture without pixels would replace a file with an empty one.
+  if (width < 1 || height < 1) return platform::Status::kFileNotSaved;
 
   // A multipalette result that does not cover its zones is not used.
   const img::ZoneLayout* layout = zones != nullptr ? &zones->layout : nullptr;
@@ -189,6 +158,9 @@ platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane so
            static_cast<std::size_t>(layout->zones_across) * layout->zones_down)) {
     layout = nullptr;
   }
+  platform::SafeSave file(path);
+  if (!file.ok()) return platform::Status::kFileNotSaved;
+
   std::uint8_t header[54 + 1024];
   encode_bmp_header(depth, width, height, header);
   std::size_t header_size = 54;
@@ -196,7 +168,7 @@ platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane so
     encode_bmp_palette(layout != nullptr ? zones->table : palette_keys, header + 54);
     header_size += 1024;
   }
-  bool ok = write_all(fd, header, header_size);
+  bool ok = file.write(header, header_size);
 
   // Rows are gathered into a batch so that small rows do not cost a write call each; a row
   // larger than the batch goes out from the row buffer on its own.
@@ -211,7 +183,7 @@ platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane so
     palette.emplace(palette_keys, pal_size);
   }
   const PaletteIndex* index = palette ? &*palette : nullptr;
-  for (std::int32_t y = height - 1; ok && y >= 0 && width > 0; --y) {
+  for (std::int32_t y = height - 1; ok && y >= 0; --y) {
     const std::uint8_t* blocks = nullptr;
     if (layout != nullptr) {
       const std::int32_t zy = std::min(y / layout->zone_height, layout->zones_down - 1);
@@ -220,7 +192,7 @@ platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane so
     std::uint8_t* out = row_buffer;
     if (stride + 1 <= kBatchBytes) {
       if (batched + stride + 1 > kBatchBytes) {
-        ok = write_all(fd, batch, batched);
+        ok = file.write(batch, batched);
         batched = 0;
       }
       out = batch + batched;
@@ -229,20 +201,14 @@ platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane so
                    layout != nullptr ? layout->zone_width : 0,
                    layout != nullptr ? layout->zones_across : 0);
     if (out == row_buffer) {
-      ok = write_all(fd, row_buffer, stride);
+      ok = file.write(row_buffer, stride);
     } else {
       batched += stride;
     }
   }
-  if (ok && batched > 0) ok = write_all(fd, batch, batched);
-  if (::close(fd) != 0) ok = false;
-  if (ok && before_replace) before_replace(temp_path);
-  if (ok && ::rename(temp_path.c_str(), path.c_str()) != 0) ok = false;
-  if (!ok) {
-    ::unlink(temp_path.c_str());
-    return platform::Status::kFileNotSaved;
-  }
-  return platform::Status::kFileSaved;
+  if (ok && batched > 0) ok = file.write(batch, batched);
+  if (!ok) return platform::Status::kFileNotSaved;
+  return file.commit(before_replace);
 }
 
 }  // namespace formats

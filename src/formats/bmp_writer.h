@@ -8,6 +8,7 @@
 
 #include "image/multipalette.h"
 #include "image/plane.h"
+#include "platform/files.h"
 #include "platform/status.h"
 
 namespace formats {
@@ -52,14 +53,12 @@ void encode_bmp_row(int depth, const img::Pixel* row, std::int32_t width,
                     const std::uint8_t* zone_blocks = nullptr, std::int32_t zone_width = 0,
                     std::int32_t zones_across = 0);
 
-// Called with the temporary file's name once it is written and closed, just before it takes
-// the picture's name: lets a test change the folder at that moment.
-using BeforeReplace = std::function<void(const std::string& temp_path)>;
+using BeforeReplace = platform::BeforeReplace;
 
-// Saves width x height pixels of `source` as a BMP at depth 24, 16 or 8, replacing `path`
-// atomically (temporary file in the same folder, then rename). Returns kFileSaved, or
-// kFileNotSaved when the file cannot be created, written, closed or renamed; the old file
-// is then left as it was and no temporary file remains. At 8 bits with `zones`, the colour
+// Saves width x height pixels of `source` as a BMP at depth 24, 16 or 8 through the file
+// service's safe save (platform/files.h). Returns kFileSaved, or kFileNotSaved when the
+// picture has no pixels (a side below 1) or the file cannot be created, written, flushed or
+// renamed; the old file is then left as it was and no temporary file remains. At 8 bits with `zones`, the colour
 // table and the indexes follow the multipalette layout instead of palette_keys and pal_size.
 platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane source,
                           std::int32_t width, std::int32_t height,

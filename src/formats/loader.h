@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "formats/jpeg/decoder.h"
 #include "formats/load_result.h"
@@ -14,17 +13,13 @@
 namespace formats {
 
 // Loads the named file into store.working(), updating store.width/height as the readers
-// say. `file_buffer` holds the file's bytes; it only grows, so repeated loads of the same
-// file allocate nothing. A file that cannot be read counts as unrecognised.
-LoadResult load_picture(const std::string& path, img::ImageStore& store, JpegDecoder& jpeg,
-                        std::vector<std::uint8_t>& file_buffer);
+// say. The file is mapped for the length of the load (platform/files.h): a reader touches
+// only the bytes it needs, and nothing of the file stays in memory afterwards. A file that
+// cannot be read counts as unrecognised.
+LoadResult load_picture(const std::string& path, img::ImageStore& store, JpegDecoder& jpeg);
 
 // The same for a file already in memory.
 LoadResult load_picture_bytes(std::span<const std::uint8_t> bytes, img::ImageStore& store,
                               JpegDecoder& jpeg);
-
-// Reads the whole file into `buffer` (grown when too small, never shrunk); returns the
-// number of bytes read, or -1 when the file cannot be opened or read.
-std::int64_t read_whole_file(const std::string& path, std::vector<std::uint8_t>& buffer);
 
 }  // namespace formats

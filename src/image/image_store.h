@@ -33,6 +33,9 @@ class BigBuffer {
   std::size_t size_ = 0;
 };
 
+// The machine's physical memory in bytes, or 0 when it cannot be told.
+std::uint64_t physical_memory_bytes();
+
 struct ImageStore {
   std::int32_t maxh = 0;   // columns of each plane
   std::int32_t maxv = 0;   // rows of each plane
@@ -50,7 +53,8 @@ struct ImageStore {
   std::uint8_t* column_buffer() const { return static_cast<std::uint8_t*>(column_memory.data()); }
   bool has_picture() const { return width >= 1 && height >= 1; }
 
-  // Allocates everything for the given maxima; on failure says why in `error`.
+  // Allocates everything for the given maxima; on failure says why in `error`. Two planes
+  // larger than the machine's physical memory are refused.
   bool allocate(std::int32_t max_width, std::int32_t max_height, std::string& error);
 };
 

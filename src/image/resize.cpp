@@ -17,7 +17,9 @@ platform::Status resize_picture(ImageStore& store, std::int32_t new_w, std::int3
     Pixel* out = processed.row(y);
     for (std::int32_t x = 0; x < w; ++x) out[x] = in[x] & 0x00FFFFFF;
   }
-  compose(processed, w, h, new_w, new_h, 0, new_w - 1, 0, new_h - 1, working, 0, 0, workspace);
+  if (new_w >= 1 && new_h >= 1) {
+    compose(processed, w, h, new_w, new_h, 0, new_w - 1, 0, new_h - 1, working, 0, 0, workspace);
+  }
   store.width = new_w;
   store.height = new_h;
   return platform::Status::kNone;

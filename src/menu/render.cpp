@@ -5,6 +5,7 @@
 #include "core/crop_tool.h"
 #include "menu/messages.h"
 #include "platform/screen.h"
+#include "platform/utf8.h"
 
 namespace menu {
 
@@ -132,7 +133,8 @@ void draw_menus(const core::App& app) {
 
   s.set_colours(app.colour(Colour::kLightGreen), app.colour(Colour::kBlack));
   s.locate(1, 3);
-  s.print("current file: " + app.current_name.substr(0, kShownNameLength));
+  s.print("current file: " +
+          std::string(platform::first_characters(app.current_name, kShownNameLength)));
 
   const core::FrameState& f = app.frame;
   if (f.interaction_mode == core::kBenchmarkMode) {

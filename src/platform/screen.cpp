@@ -1,5 +1,6 @@
 #include "platform/screen.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -7,6 +8,7 @@
 
 #include "platform/font_glyphs.inc"
 #include "platform/keys.h"
+#include "platform/utf8.h"
 
 namespace platform {
 
@@ -107,13 +109,30 @@ void Screen::put_pixel(int x, int y, std::uint32_t encoded) {
   }
 }
 
-void Screen::draw_cell(int row, int column, unsigned char ch) {
+namespace {
+
+// The console font's glyph for a character: Latin-1 from the main table, the rest of the
+// font's set by binary search, '?' for a character the font lacks.
+template <int Rows, std::size_t N>
+const unsigned char* glyph_of(char32_t code, const unsigned char (&latin1)[256][Rows],
+                              const WideGlyph<Rows> (&wide)[N]) {
+  if (code < 256) return latin1[code];
+  const auto* it =
+      std::lower_bound(std::begin(wide), std::end(wide), code,
+                       [](const WideGlyph<Rows>& g, char32_t c) { return g.code < c; });
+  return it != std::end(wide) && it->code == code ? it->rows : latin1[static_cast<int>('?')];
+}
+
+}  // namespace
+
+void Screen::draw_cell(int row, int column, char32_t code) {
   if (row < 1 || column < 1 || row > rows_ || column > columns_) return;
   const int h = cell_height();
   const int x0 = (column - 1) * 8;
   const int y0 = (row - 1) * h;
   const bool tall = h >= 16;
-  const unsigned char* glyph = tall ? kFont8x16[ch] : kFont8x8[ch];
+  const unsigned char* glyph =
+      tall ? glyph_of(code, kFont8x16, kFont8x16Wide) : glyph_of(code, kFont8x8, kFont8x8Wide);
   const int glyph_rows = tall ? 16 : 8;
   for (int y = 0; y < h; ++y) {
     const unsigned bits = y < glyph_rows ? glyph[y] : 0;
@@ -124,8 +143,8 @@ void Screen::draw_cell(int row, int column, unsigned char ch) {
 }
 
 void Screen::print(std::string_view text, bool newline) {
-  for (const char ch : text) {
-    draw_cell(cursor_row_, cursor_column_, static_cast<unsigned char>(ch));
+  for (std::size_t at = 0; at < text.size();) {
+    draw_cell(cursor_row_, cursor_column_, next_character(text, at));
     ++cursor_column_;
   }
   if (newline) {
@@ -166,14 +185,11 @@ std::string Screen::read_key() {
 }
 
 std::string Screen::read_line() {
-  constexpr std::size_t kMaxLine = 4096;
+  constexpr std::size_t kMaxLine = 4096;  // characters
   print("? ");
   const int field_row = cursor_row_, field_column = cursor_column_;
-  std::string typed;
-  auto echo_from = [&](std::size_t from) {
-    locate(field_row, field_column + static_cast<int>(from));
-    print(std::string_view(typed).substr(from));
-  };
+  std::string typed;  // UTF-8
+  std::size_t characters = 0;
   for (;;) {
     const std::string key = read_key();
     if (key.empty()) {
@@ -186,18 +202,24 @@ std::string Screen::read_line() {
     }
     if (key[0] == kEnter) break;
     if (key[0] == kBackspace || key[0] == kEscape) {
-      const std::size_t keep = key[0] == kBackspace && !typed.empty() ? typed.size() - 1 : 0;
-      const std::size_t erased = typed.size() - keep;
-      typed.resize(keep);
+      // Backspace takes back the last character, Esc all of them.
+      const std::size_t keep = key[0] == kBackspace && characters > 0 ? characters - 1 : 0;
+      typed.resize(first_characters(typed, keep).size());
       locate(field_row, field_column + static_cast<int>(keep));
-      print(std::string(erased, ' '));
+      print(std::string(characters - keep, ' '));
+      characters = keep;
       continue;
     }
-    if (key.size() != 1 || static_cast<unsigned char>(key[0]) < 32 || typed.size() >= kMaxLine) {
+    // One typed character a keystroke, in UTF-8; control codes and extended keys type
+    // nothing.
+    if (!is_one_character(key) || static_cast<unsigned char>(key[0]) < 32 ||
+        characters >= kMaxLine) {
       continue;
     }
     typed += key;
-    echo_from(typed.size() - 1);
+    locate(field_row, field_column + static_cast<int>(characters));
+    print(key);
+    ++characters;
   }
   return first_input_item(typed);
 }

@@ -53,13 +53,15 @@ class Screen {
   // Colours are interface colours: 0x00RRGGBB, or palette indexes on an 8-bit screen.
   void set_colours(std::uint32_t foreground, std::uint32_t background);
   void locate(int row, int column);  // both from 1
+  // Text is UTF-8: one cell per character, drawn with the console font's glyph for it, or
+  // '?' for a character the font lacks (and for each byte that is not UTF-8).
   void print(std::string_view text, bool newline = false);
   void print_number(double value, bool newline = false);
   void line(int x0, int y0, int x1, int y1, std::uint32_t colour);
 
   // Shows "? " at the cursor, echoes typing until Enter and returns the first input item
-  // (at most 4096 characters). Esc clears the typed text; a close request returns "" and
-  // stays pending for the main loop.
+  // (at most 4096 characters, in UTF-8). Esc clears the typed text; a close request
+  // returns "" and stays pending for the main loop.
   std::string read_line();
 
   // The screen's pixel at (x, y) as 0x00RRGGBB, as the window shows it.
@@ -92,7 +94,7 @@ class Screen {
  private:
   std::uint32_t encode(std::uint32_t colour) const;
   void put_pixel(int x, int y, std::uint32_t encoded);
-  void draw_cell(int row, int column, unsigned char ch);
+  void draw_cell(int row, int column, char32_t code);
   void changed() {
     if (!locked_) show();
   }

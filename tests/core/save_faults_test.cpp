@@ -16,7 +16,10 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <vector>
 
+#include "core/operations.h"
+#include "core/prompt.h"
 #include "platform/keys.h"
 #include "support/harness.h"
 #include "support/pictures.h"
@@ -143,6 +146,69 @@ TEST(SaveFaults, FailedSavesSayNotSavedAndKeepEverything) {
     }
     EXPECT_EQ(after, before) << "the folder changed";
     c.undo(dir);
+  }
+}
+
+// A picture with no pixels, or one a load left after failing part-way (the size and blocks
+// of a JPEG cut short replace the picture while the current name stays the old picture's),
+// is never saved under the current name: that file keeps its bytes. A typed name, or a
+// good load, ends the refusal.
+TEST(SaveFaults, EmptyOrBrokenPictureNeverReplacesTheCurrentFile) {
+  struct Case {
+    const char* what;
+    const char* first_picture;
+    std::vector<std::string> steps;  // "open NAME", "save", "save as NAME"
+    platform::Status last;           // shown after the last step
+    const char* kept;                // a file that keeps its bytes ("" none)
+  };
+  const Case cases[] = {
+      {"nothing loaded", "", {"save"}, platform::Status::kFileNotSaved, "default.bmp"},
+      {"a BMP of negative height", "neg.bmp", {"save"}, platform::Status::kFileNotSaved, "neg.bmp"},
+      {"a JPEG cut short",
+       "good.bmp",
+       {"open cut.jpg", "save"},
+       platform::Status::kFileNotSaved,
+       "good.bmp"},
+      {"a JPEG cut short, saved as a typed name",
+       "good.bmp",
+       {"open cut.jpg", "save as copy.bmp", "save"},
+       platform::Status::kFileSaved,
+       "good.bmp"},
+      {"a JPEG cut short, then a good load",
+       "good.bmp",
+       {"open cut.jpg", "open good.bmp", "save"},
+       platform::Status::kFileSaved,
+       ""},
+  };
+  std::string negative = support::bmp24(4, 2, 0x102030);
+  negative[22] = negative[23] = negative[24] = negative[25] = '\xFE';  // height -2 (top-down)
+  const std::string jpeg =
+      support::TempDir::read_file(VELDRAN_SOURCE_DIR "/samples/p03_640x480_420.jpg");
+  ASSERT_GT(jpeg.size(), 3000u);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Harness h(support::settings_text(18, 32, 1024, 1024));
+    h.dir.write("good.bmp", support::bmp24(5, 3, 0x405060));
+    h.dir.write("neg.bmp", negative);
+    h.dir.write("cut.jpg", jpeg.substr(0, 3000));
+    const fs::path kept = h.dir.path() / (*c.kept != 0 ? c.kept : "none");
+    const bool existed = fs::exists(kept);
+    const std::string before = support::TempDir::read_file(kept);
+    ASSERT_TRUE(h.start(c.first_picture)) << h.error;
+    for (const std::string& step : c.steps) {
+      if (step.rfind("open ", 0) == 0) {
+        h.app.requested_name = step.substr(5);
+        core::load_requested_picture(h.app);
+      } else if (step == "save") {
+        core::save_picture(h.app, 24);
+      } else {
+        h.screen.keys(step.substr(8)).key("\r");
+        core::save_prompt(h.app, 24);
+      }
+    }
+    EXPECT_EQ(h.app.status(), c.last);
+    EXPECT_EQ(fs::exists(kept), existed);
+    EXPECT_EQ(support::TempDir::read_file(kept), before);
   }
 }
 

@@ -29,6 +29,8 @@ TEST(StartUp, DisplayModesGiveTheirSizesGridsAndRowHeights) {
       {11520864, 1152, 864, 144, 54, 16},
       {6400400, 640, 400, 80, 50, 8},
       {3200201, 320, 201, 40, 25, 8},  // 201 / 25 rows: 8-pixel rows with one spare line
+      {2720184, 272, 184, 34, 23, 8},  // the smallest grid every panel fits in
+      {3190199, 319, 199, 39, 24, 8},
   };
   for (const Case& c : cases) {
     Harness h(settings_text(c.mode, 32, 64, 64));
@@ -52,7 +54,7 @@ TEST(StartUp, UnsupportedModesAndDepthsFallBackWithAWarning) {
     int width, depth_obtained;
   };
   const std::vector<Case> cases = {
-      {12, 32, 640, 32}, {22, 32, 640, 32}, {3190200, 32, 640, 32}, {3200199, 32, 640, 32},
+      {12, 32, 640, 32}, {22, 32, 640, 32}, {2710184, 32, 640, 32}, {2720183, 32, 640, 32},
       {18, 24, 640, 32}, {18, 0, 640, 32},  {19, 7, 800, 32},       {99990100, 16, 640, 16},
   };
   for (const Case& c : cases) {

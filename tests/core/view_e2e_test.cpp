@@ -63,6 +63,30 @@ TEST(ViewEndToEnd, LoadFitsArrowsScrollAndTheMouseDrags) {
   EXPECT_EQ(h.run(), 0);
 }
 
+// After the automatic fit of a new picture (F4, Open, a drop), a right press without moving
+// keeps the fitted zoom instead of going back to the zoom of the picture before.
+TEST(ViewEndToEnd, RightPressAfterAnAutomaticFitKeepsTheFittedZoom) {
+  for (const char* how : {"F4", "drop"}) {
+    SCOPED_TRACE(how);
+    Harness h(support::settings_text(18, 32, 512, 512));
+    h.dir.write("a.bmp", support::bmp24(320, 200, place));
+    h.dir.write("b.bmp", support::bmp24(64, 48, place));
+    ASSERT_TRUE(h.start("a.bmp"));
+    h.screen.mouse(100, 100, 0).idle().then([&] { EXPECT_FLOAT_EQ(h.app.view.scaling, 2.0f); });
+    if (std::string(how) == "F4") {
+      h.screen.extended(platform::scan::kF4);
+    } else {
+      h.screen.drop("b.bmp");
+    }
+    h.screen.idle().then([&] { EXPECT_FLOAT_EQ(h.app.view.scaling, 10.0f); });  // 640 / 64
+    h.screen.mouse(100, 100, 2).idle().then([&] {
+      EXPECT_FLOAT_EQ(h.app.view.scaling, 10.0f);
+      EXPECT_EQ(h.app.current_name, "b.bmp");
+    });
+    EXPECT_EQ(h.run(), 0);
+  }
+}
+
 TEST(ViewEndToEnd, ZoomKeysAndTheLock) {
   Harness h(support::settings_text(18, 32, 512, 512));
   h.dir.write("pic.bmp", support::bmp24(320, 200, place));

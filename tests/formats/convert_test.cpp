@@ -120,6 +120,9 @@ TEST_F(Convert, ErrorsAndExitCodes) {
   write_bytes(dir.file("text.bmp"), Bytes{'h', 'e', 'l', 'l', 'o'});
   const std::string in_jpg = dir.file("in.jpg"), in_bmp = dir.file("in.bmp"),
                     out = dir.file("out.bmp");
+  Bytes tall = read_bytes(in_bmp);
+  put_le(tall, 22, 0x80000000u, 4);  // the most negative height
+  write_bytes(dir.file("tall.bmp"), tall);
   const Case cases[] = {
       {"not a picture", dir.file("text.bmp") + " " + out, 1, "Error: unrecognized file\n", false},
       {"missing input", dir.file("none.jpg") + " " + out, 1, "Error: unrecognized file\n", false},
@@ -141,6 +144,11 @@ TEST_F(Convert, ErrorsAndExitCodes) {
       {"unknown option", in_bmp + " " + out + " --flip", 2, "veldran-convert: ", false},
       {"flag with a value", in_bmp + " " + out + " --flip-x=1", 2, "veldran-convert: ", false},
       {"resize without height", in_bmp + " " + out + " --resize 5", 2, "veldran-convert: ", false},
+      {"resize to no width", in_bmp + " " + out + " --resize 0,5", 2, "veldran-convert: ", false},
+      {"resize to the most negative width", in_bmp + " " + out + " --resize=-2147483648,5", 2,
+       "veldran-convert: ", false},
+      {"a BMP of the most negative height: nothing to save", dir.file("tall.bmp") + " " + out, 1,
+       "File loaded.\nError: file not saved\n", false},
       {"levels with two values", in_bmp + " " + out + " --levels 4,4", 2,
        "veldran-convert: ", false},
       {"unknown dithering", in_bmp + " " + out + " --dither random", 2, "veldran-convert: ", false},

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "menu_script.h"
+#include "support/pictures.h"
 
 namespace {
 
@@ -31,8 +32,9 @@ TEST(Dispatch, ActivationByKind) {
       {"alt cs click:5,4", 7, "---- close -----", 0x200 | 1u << 3, ""},
       // Confirm in Rotate image with Angle 0 (and no picture) changes nothing.
       {"alt er.", 5, "---- close -----", 0x200, ""},
-      // A click on Save (title then entry) saves and leaves the menus inactive.
-      {"click:2,4 click:6,4", -1, "", 0x200, "File saved."},
+      // A click on Save (title then entry) leaves the menus inactive; with no picture
+      // nothing is saved.
+      {"click:2,4 click:6,4", -1, "", 0x200, "Error: file not saved"},
       {"alt fp", 1, "---- close -----", 0x200, "Error: not palettized"},
       // The focused drop-down's close entry clicked.
       {"alt cs click:4,20", -1, "", 0x200, ""},
@@ -86,10 +88,10 @@ struct SaveCase {
 };
 
 // Save writes the current name at 24 bits without asking; the save-as commands ask and
-// write 24, 16 (for the menu's 15) or 8 bits. With no picture only the headers are written.
+// write 24, 16 (for the menu's 15) or 8 bits.
 TEST(Dispatch, SaveCommandsWriteTheirDepths) {
   constexpr SaveCase kSaves[] = {
-      {"s", false, "default.bmp", 24},
+      {"s", false, "pic.bmp", 24},
       {"bcopy.bmp\r", false, "copy.bmp", 24},
       {"mfifteen.bmp\r", false, "fifteen.bmp", 16},
       {"peight.bmp\r", true, "eight.bmp", 8},
@@ -97,7 +99,8 @@ TEST(Dispatch, SaveCommandsWriteTheirDepths) {
   for (const SaveCase& c : kSaves) {
     SCOPED_TRACE(c.keys);
     Harness h;
-    ASSERT_TRUE(h.start());
+    h.dir.write("pic.bmp", support::bmp24(2, 1, 0x00FF00));
+    ASSERT_TRUE(h.start("pic.bmp"));
     if (c.use_palette) h.app.menus.toggle_option(core::option::kUsePalette);
     press_alt(h.screen);
     h.screen.key("f");
@@ -108,7 +111,8 @@ TEST(Dispatch, SaveCommandsWriteTheirDepths) {
     ASSERT_GE(bytes.size(), 54u);
     EXPECT_EQ(bytes.substr(0, 2), "BM");
     EXPECT_EQ(static_cast<int>(bytes[28]), c.bits_per_pixel);
-    EXPECT_EQ(bytes.size(), c.bits_per_pixel == 8 ? 54u + 1024u : 54u);
+    const std::size_t stride = (c.bits_per_pixel / 8 * 2 + 3) / 4 * 4;  // two pixels
+    EXPECT_EQ(bytes.size(), (c.bits_per_pixel == 8 ? 54u + 1024u : 54u) + stride);
   }
 }
 

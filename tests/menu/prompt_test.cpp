@@ -2,7 +2,10 @@
 // "Canceled." on an empty answer, and the save prompt's new current name.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "menu_script.h"
+#include "support/pictures.h"
 
 namespace {
 
@@ -130,6 +133,46 @@ TEST(Prompt, EightBitSaveNeedsThePalette) {
     EXPECT_EQ(h.run(), 0);
     EXPECT_EQ(prompted, palette);
   }
+}
+
+// Names are UTF-8 from the keys to the file: typed "café.bmp" opens the file of that name,
+// the field has one cell per character (a character the font lacks shows as '?'),
+// Backspace takes back a whole character, and the name shows on the menu line and in the
+// title; Save as writes the name as typed.
+TEST(Prompt, NamesAreUtf8FromTheKeysToTheFile) {
+  Harness h;
+  h.dir.write("caf\u00e9.bmp", support::bmp24(3, 2, 0x00FF00));
+  ASSERT_TRUE(h.start());
+  press_alt(h.screen);
+  h.screen.keys("fo");
+  for (const char* k : {"c", "a", "f", "\u00e9", "\u20ac", "\u6f22"}) h.screen.key(k);
+  h.screen.then([&h] {
+    EXPECT_EQ(h.text(8, 8, 13), "? caf\xE9");
+    const support::Cell euro = h.cell(8, 14), missing = h.cell(8, 15);
+    EXPECT_FALSE(euro.decoded && (euro.ch == '?' || euro.ch == ' ')) << "the font's euro sign";
+    EXPECT_TRUE(missing.decoded && missing.ch == '?');
+    EXPECT_EQ(h.text(8, 16, 16), " ");
+  });
+  h.screen.key("\b").key("\b").then([&h] { EXPECT_EQ(h.text(8, 8, 16), "? caf\xE9   "); });
+  h.screen.keys(".bmp\r").idle().then([&h] {
+    EXPECT_EQ(h.app.current_name, "caf\u00e9.bmp");
+    EXPECT_EQ(h.screen.title(), "caf\u00e9.bmp");
+    EXPECT_EQ(h.text(1, 3, 24), "current file: caf\xE9.bmp");
+  });
+  press_alt(h.screen);
+  h.screen.keys("fb").key("n").key("\u00e9").keys(".bmp\r");
+  EXPECT_EQ(h.run(), 0);
+  EXPECT_TRUE(std::filesystem::exists(h.dir.path() / "n\u00e9.bmp"));
+
+  // The menu line shows the first 24 characters of a long name, not its first 24 bytes.
+  Harness g;
+  ASSERT_TRUE(g.start());
+  std::string long_name;
+  for (int i = 0; i < 30; ++i) long_name += "\u00e9";
+  g.app.current_name = long_name;
+  g.screen.idle();
+  EXPECT_EQ(g.run(), 0);
+  EXPECT_EQ(g.text(1, 17, 41), std::string(24, '\xE9') + " ");
 }
 
 // Closing the window while the prompt waits cancels it and ends the program.

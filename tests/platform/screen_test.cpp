@@ -5,6 +5,7 @@
 
 #include "platform/keys.h"
 #include "platform/scripted_screen.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -23,6 +24,37 @@ TEST(NumberText, ShortestFormWithABlankBeforeNonNegatives) {
       {-0.25, "-0.25"},
   };
   for (const Case& c : cases) EXPECT_EQ(platform::format_number(c.value), c.text) << c.value;
+}
+
+// Each well-formed character is one code point; every byte of what is not UTF-8 is one
+// U+FFFD, so a name in another encoding still draws one cell per byte.
+TEST(Utf8, CharactersAndMalformedBytes) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::u32string characters;
+  };
+  const char32_t r = platform::kReplacement;
+  const std::vector<Case> cases = {
+      {"ASCII", "a.bmp", U"a.bmp"},
+      {"two, three and four bytes", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80",
+       U"\u00e9\u20ac\U0001F600"},
+      {"Latin-1 byte", "caf\xE9", {U'c', U'a', U'f', r}},
+      {"stray continuation", "\x80x", {r, U'x'}},
+      {"overlong slash", "\xC0\xAF", {r, r}},
+      {"surrogate", "\xED\xA0\x80", {r, r, r}},
+      {"beyond U+10FFFF", "\xF4\x90\x80\x80", {r, r, r, r}},
+      {"cut short", "\xE2\x82", {r, r}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::u32string got;
+    for (std::size_t at = 0; at < c.bytes.size();) got += platform::next_character(c.bytes, at);
+    EXPECT_EQ(got, c.characters);
+    EXPECT_EQ(platform::character_count(c.bytes), c.characters.size());
+    EXPECT_EQ(platform::is_one_character(c.bytes), c.characters.size() == 1);
+  }
+  EXPECT_EQ(platform::first_characters("\xC3\xA9t\xC3\xA9", 2), "\xC3\xA9t");
 }
 
 TEST(InputItem, FirstItemOfATypedLine) {

@@ -40,9 +40,7 @@ int run(const convert::Options& options) {
   }
   auto jpeg = std::make_unique<formats::JpegDecoder>();
   jpeg->set_upright(options.upright);
-  std::vector<std::uint8_t> file_buffer;
-  const formats::LoadResult loaded =
-      formats::load_picture(options.input, store, *jpeg, file_buffer);
+  const formats::LoadResult loaded = formats::load_picture(options.input, store, *jpeg);
   say(loaded.message);
   bool failed = is_error(loaded.message);
   // A load that failed but left a picture (cut to the store, or cut short) is saved all

@@ -75,8 +75,8 @@ bool flip_y(Options& o, std::string_view, std::string&) {
 
 bool resize(Options& o, std::string_view value, std::string& error) {
   std::int32_t size[2] = {};
-  if (!parse_list(value, size, 2)) {
-    error = "--resize takes W,H";
+  if (!parse_list(value, size, 2) || size[0] < 1 || size[1] < 1) {
+    error = "--resize takes W,H, each at least 1";
     return false;
   }
   o.steps.push_back({"resize", [w = size[0], h = size[1]](StepContext& c) {
@@ -239,7 +239,7 @@ std::string_view usage_text() {
          "  --max W,H            largest picture held (default 4096,4096); larger pictures\n"
          "                       are cut to it and reported as too large\n"
          "  --flip-x, --flip-y   mirror left to right, top to bottom\n"
-         "  --resize W,H         resample to W x H pixels\n"
+         "  --resize W,H         resample to W x H pixels, each at least 1\n"
          "  --rotate DEG         turn clockwise by DEG degrees (quarter turns exactly)\n"
          "  --crop X,Y,W,H       keep W x H pixels from column X, row Y (clipped)\n"
          "  --contrast N, --brightness N, --red-add N, --green-add N, --blue-add N\n"

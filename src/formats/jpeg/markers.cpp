@@ -140,7 +140,7 @@ LoadResult JpegDecoder::decode(std::span<const std::uint8_t> file, img::ImageSto
       store.width = std::min(store.width, store.maxh);
       store.height = std::min(store.height, store.maxv);
     }
-    return LoadResult{Status::kJpegDecodeError, false};
+    return LoadResult{Status::kJpegDecodeError, false, size_replaced};
   };
 
   // A whole picture is turned upright when its Exif block says so.
