@@ -132,7 +132,6 @@ int main(int argc, char** argv) {
     return 1;
   }
   auto jpeg = std::make_unique<formats::JpegDecoder>();
-  std::vector<std::uint8_t> buffer;
   img::Multipalette stage;
   if (!stage.reserve(4096, 4096)) return 1;
   stage.set_threads(o.threads);
@@ -144,7 +143,7 @@ int main(int argc, char** argv) {
   std::printf("%-10s %-18s %9s %9s %9s %9s %8s %8s\n", "setting", "picture", "ours dB", "ours ms",
               "peer dB", "peer ms", "dB diff", "time");
   for (const std::string& path : o.pictures) {
-    if (formats::load_picture(path, store, *jpeg, buffer).message !=
+    if (formats::load_picture(path, store, *jpeg).message !=
         platform::Status::kFileLoaded) {
       std::fprintf(stderr, "bench_multipalette: cannot load %s; skipped\n", path.c_str());
       continue;
@@ -186,7 +185,7 @@ int main(int argc, char** argv) {
           if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) times.back() = 0;
         }
         peer_ms = median(times);
-        if (peer_ms > 0 && formats::load_picture(out_bmp, peer_store, *jpeg, buffer).message ==
+        if (peer_ms > 0 && formats::load_picture(out_bmp, peer_store, *jpeg).message ==
                                platform::Status::kFileLoaded) {
           peer_psnr = psnr(store.working(), peer_store.working(), store.width, store.height);
         }

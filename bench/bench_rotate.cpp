@@ -33,8 +33,7 @@ Loaded& photograph(const std::string& name) {
   std::string error;
   if (!slot->store.allocate(6000, 6000, error)) std::abort();
   auto jpeg = std::make_unique<formats::JpegDecoder>();
-  std::vector<std::uint8_t> file;
-  formats::load_picture(std::string(VELDRAN_BENCH_PICTURES) + "/" + name, slot->store, *jpeg, file);
+  formats::load_picture(std::string(VELDRAN_BENCH_PICTURES) + "/" + name, slot->store, *jpeg);
   if (!slot->store.has_picture()) std::abort();
   slot->w = slot->store.width;
   slot->h = slot->store.height;

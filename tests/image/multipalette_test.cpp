@@ -202,9 +202,8 @@ TEST(Multipalette, OnePaletteDoesAtLeastAsWellAsTheSinglePalette) {
   std::string error;
   ASSERT_TRUE(store.allocate(640, 480, error));
   auto jpeg = std::make_unique<formats::JpegDecoder>();
-  std::vector<std::uint8_t> buffer;
   formats::load_picture(std::string(VELDRAN_SOURCE_DIR) + "/samples/p03_640x480_420.jpg", store,
-                        *jpeg, buffer);
+                        *jpeg);
   ASSERT_EQ(store.width, 640);
   for (std::int32_t y = 0; y < photo.h; ++y)
     for (std::int32_t x = 0; x < photo.w; ++x)
