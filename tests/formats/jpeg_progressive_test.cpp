@@ -165,6 +165,34 @@ TEST(JpegProgressive, DecodesLikeTheBaselineFileItWasMadeFrom) {
   }
 }
 
+// The Exif orientation turns a progressive picture upright as it does the baseline one.
+TEST(JpegProgressive, OrientationTagTurnsItUpright) {
+  if (!tools()) GTEST_SKIP() << "cjpeg/jpegtran (libjpeg-turbo-progs) not installed";
+  TempDir dir;
+  auto baseline_store = std::make_unique<img::ImageStore>();
+  auto store = std::make_unique<img::ImageStore>();
+  auto decoder = std::make_unique<formats::JpegDecoder>();
+  for (const char* name : {"exif_orientation_5.jpg", "exif_orientation_6.jpg"}) {
+    SCOPED_TRACE(name);
+    const std::string tagged = std::string(VELDRAN_SOURCE_DIR) + "/fuzz/corpus/fuzz_loader/" + name;
+    ASSERT_TRUE(
+        run("jpegtran -copy all -progressive -outfile " + dir.file("p.jpg") + " " + tagged));
+    make_store(*baseline_store, 64, 64, kUntouched);
+    make_store(*store, 64, 64, kUntouched);
+    const Loaded want = load(read_bytes(tagged), *baseline_store, *decoder);
+    const Loaded got = load(read_bytes(dir.file("p.jpg")), *store, *decoder);
+    ASSERT_EQ(want.result.message, Status::kFileLoaded);
+    ASSERT_EQ(got.result.message, want.result.message);
+    ASSERT_EQ(got.width, want.width);
+    ASSERT_EQ(got.height, want.height);
+    for (std::int32_t y = 0; y < want.height; ++y) {
+      for (std::int32_t x = 0; x < want.width; ++x) {
+        ASSERT_EQ(store->working().at(x, y), baseline_store->working().at(x, y)) << x << "," << y;
+      }
+    }
+  }
+}
+
 // A cut file reports the decode error and keeps the frame's size, as a cut baseline file
 // does; the scans before the cut are shown, so a file cut after its DC scan shows what the
 // DC scan alone gives.
