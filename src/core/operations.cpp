@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "core/menu_table.h"
-#include "formats/bmp_writer.h"
 #include "formats/loader.h"
+#include "formats/save.h"
 #include "image/colour_settings.h"
 #include "image/compose.h"
 #include "image/flip.h"
@@ -111,9 +111,9 @@ void present_back_buffer(App& app) {
 }
 
 void save_picture(App& app, int depth) {
-  app.set_status(formats::save_bmp(app.current_name, depth, shown_plane(app), app.store.width,
-                                   app.store.height, app.engines->palette.keys(),
-                                   app.menus.integer(slot::kPalSize), app.store.row_buffer()));
+  app.set_status(formats::save_picture(app.current_name, depth, shown_plane(app), app.store.width,
+                                       app.store.height, app.engines->palette.keys(),
+                                       app.menus.integer(slot::kPalSize), app.store.row_buffer()));
 }
 
 void fit_to_screen(App& app) {

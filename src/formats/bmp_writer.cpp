@@ -1,11 +1,6 @@
 #include "formats/bmp_writer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -30,32 +25,6 @@ std::uint32_t key_at(std::span<const std::uint32_t> keys, std::size_t k) {
 std::uint32_t slot_of(std::uint32_t key) {
   return (key * 2654435761u) >> 22;
 }  // 10 bits
-
-bool write_all(int fd, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Creates a fresh file beside `path`; returns its descriptor or -1.
-int create_temporary(const std::string& path, std::string& temp_path) {
-  const std::size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[48];
-    std::snprintf(suffix, sizeof suffix, ".%ld.%d.tmp", static_cast<long>(::getpid()), attempt);
-    temp_path = folder + "." + base + suffix;
-    const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
 
 }  // namespace
 
@@ -140,13 +109,12 @@ void encode_bmp_row(int depth, const img::Pixel* row, std::int32_t width,
 }
 
 platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane source,
-                          std::int32_t width, std::int32_t height,
-                          std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
-                          std::uint8_t* row_buffer, const BeforeReplace& before_replace) {
+                       std::int32_t width, std::int32_t height,
+                       std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
+                       std::uint8_t* row_buffer, const BeforeReplace& before_replace) {
   if (depth != 24 && depth != 16 && depth != 8) return platform::Status::kFileNotSaved;
-  std::string temp_path;
-  const int fd = create_temporary(path, temp_path);
-  if (fd < 0) return platform::Status::kFileNotSaved;
+  ReplacingFile out(path);
+  if (!out.ok()) return platform::Status::kFileNotSaved;
 
   std::uint8_t header[54 + 1024];
   encode_bmp_header(depth, width, height, header);
@@ -155,7 +123,7 @@ platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane so
     encode_bmp_palette(palette_keys, header + 54);
     header_size += 1024;
   }
-  bool ok = write_all(fd, header, header_size);
+  bool ok = out.write(header, header_size);
 
   // Rows are gathered into a batch so that small rows do not cost a write call each; a row
   // larger than the batch goes out from the row buffer on its own.
@@ -170,25 +138,18 @@ platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane so
   for (std::int32_t y = height - 1; ok && y >= 0 && width > 0; --y) {
     if (stride + 1 <= kBatchBytes) {
       if (batched + stride + 1 > kBatchBytes) {
-        ok = write_all(fd, batch, batched);
+        ok = out.write(batch, batched);
         batched = 0;
       }
       encode_bmp_row(depth, source.row(y), width, index, batch + batched);
       batched += stride;
     } else {
       encode_bmp_row(depth, source.row(y), width, index, row_buffer);
-      ok = write_all(fd, row_buffer, stride);
+      ok = out.write(row_buffer, stride);
     }
   }
-  if (ok && batched > 0) ok = write_all(fd, batch, batched);
-  if (::close(fd) != 0) ok = false;
-  if (ok && before_replace) before_replace(temp_path);
-  if (ok && ::rename(temp_path.c_str(), path.c_str()) != 0) ok = false;
-  if (!ok) {
-    ::unlink(temp_path.c_str());
-    return platform::Status::kFileNotSaved;
-  }
-  return platform::Status::kFileSaved;
+  if (ok && batched > 0) out.write(batch, batched);
+  return out.finish(before_replace);
 }
 
 }  // namespace formats

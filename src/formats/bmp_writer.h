@@ -2,10 +2,10 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 
+#include "formats/file_output.h"
 #include "image/plane.h"
 #include "platform/status.h"
 
@@ -39,10 +39,6 @@ class PaletteIndex {
 // stride. `out` needs stride + 1 bytes (at 24 bits a pixel is stored as a 4-byte word).
 void encode_bmp_row(int depth, const img::Pixel* row, std::int32_t width,
                     const PaletteIndex* palette, std::uint8_t* out);
-
-// Called with the temporary file's name once it is written and closed, just before it takes
-// the picture's name: lets a test change the folder at that moment.
-using BeforeReplace = std::function<void(const std::string& temp_path)>;
 
 // Saves width x height pixels of `source` as a BMP at depth 24, 16 or 8, replacing `path`
 // atomically (temporary file in the same folder, then rename). Returns kFileSaved, or

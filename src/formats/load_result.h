@@ -7,7 +7,8 @@ namespace formats {
 
 struct LoadResult {
   platform::Status message = platform::Status::kNone;  // kUnrecognizedFile, kSizeTooLarge,
-                                                       // kJpegDecodeError or kFileLoaded
+                                                       // kJpegDecodeError, kPictureDamaged
+                                                       // or kFileLoaded
   bool name_taken = false;  // true when the current name must become the requested name
 };
 

@@ -8,15 +8,35 @@
 #include <cerrno>
 #include <new>
 #include <stdexcept>
+#include <string_view>
 
 #include "formats/bmp_reader.h"
+#include "formats/gif.h"
+#include "formats/png.h"
+#include "formats/webp.h"
 
 namespace formats {
 
 namespace {
 
-bool is_picture_signature(const std::uint8_t* b) {
-  return (b[0] == 0x42 && b[1] == 0x4D) || (b[0] == 0xFF && b[1] == 0xD8);
+enum class Kind { kNone, kBmp, kJpeg, kPng, kGif, kWebp };
+
+// The signature bytes that identify each kind; the longest is 12 bytes.
+constexpr std::size_t kSignatureBytes = 12;
+
+bool starts_with(std::span<const std::uint8_t> bytes, std::string_view text, std::size_t at = 0) {
+  if (bytes.size() < at + text.size()) return false;
+  return std::equal(text.begin(), text.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                    [](char c, std::uint8_t b) { return static_cast<std::uint8_t>(c) == b; });
+}
+
+Kind kind_of(std::span<const std::uint8_t> bytes) {
+  if (starts_with(bytes, "BM")) return Kind::kBmp;
+  if (starts_with(bytes, "\xFF\xD8")) return Kind::kJpeg;
+  if (starts_with(bytes, "\x89PNG\r\n\x1A\n")) return Kind::kPng;
+  if (starts_with(bytes, "GIF87a") || starts_with(bytes, "GIF89a")) return Kind::kGif;
+  if (starts_with(bytes, "RIFF") && starts_with(bytes, "WEBP", 8)) return Kind::kWebp;
+  return Kind::kNone;
 }
 
 // Grows `buffer` to at least `size` bytes; false when the memory cannot be had (a file too
@@ -34,7 +54,7 @@ bool hold(std::vector<std::uint8_t>& buffer, std::size_t size) {
 }
 
 // Reads the file into `buffer`; with `pictures_only`, a file that does not start with a
-// picture signature is left unread past its first two bytes (-1 is returned).
+// picture signature is left unread past its first bytes (-1 is returned).
 std::int64_t read_file(const std::string& path, std::vector<std::uint8_t>& buffer,
                        bool pictures_only) {
   // Without O_NONBLOCK, opening a named pipe would wait for a writer that may never come;
@@ -48,15 +68,15 @@ std::int64_t read_file(const std::string& path, std::vector<std::uint8_t>& buffe
   }
   const auto size = static_cast<std::size_t>(info.st_size);
   std::size_t done = 0;
-  std::uint8_t head[2] = {};
+  std::uint8_t head[kSignatureBytes] = {};
   if (pictures_only) {
-    while (done < 2) {
-      const ssize_t n = ::read(fd, head + done, 2 - done);
+    while (done < kSignatureBytes) {
+      const ssize_t n = ::read(fd, head + done, kSignatureBytes - done);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
       done += static_cast<std::size_t>(n);
     }
-    if (done < 2 || !is_picture_signature(head)) {
+    if (kind_of({head, done}) == Kind::kNone) {
       ::close(fd);
       return -1;
     }
@@ -65,10 +85,7 @@ std::int64_t read_file(const std::string& path, std::vector<std::uint8_t>& buffe
     ::close(fd);
     return -1;
   }
-  if (pictures_only) {
-    buffer[0] = head[0];
-    buffer[1] = head[1];
-  }
+  if (pictures_only) std::copy_n(head, done, buffer.begin());
   while (done < size) {
     const ssize_t n = ::read(fd, buffer.data() + done, size - done);
     if (n < 0 && errno == EINTR) continue;
@@ -92,7 +109,7 @@ std::int64_t read_whole_file(const std::string& path, std::vector<std::uint8_t>&
 LoadResult load_picture(const std::string& path, img::ImageStore& store, JpegDecoder& jpeg,
                         std::vector<std::uint8_t>& file_buffer) {
   // Only picture files are read whole: browsing over a large file of another kind costs
-  // two bytes.
+  // a few bytes.
   const std::int64_t size = read_file(path, file_buffer, true);
   if (size < 0) return {platform::Status::kUnrecognizedFile, false};
   return load_picture_bytes({file_buffer.data(), static_cast<std::size_t>(size)}, store, jpeg);
@@ -100,9 +117,19 @@ LoadResult load_picture(const std::string& path, img::ImageStore& store, JpegDec
 
 LoadResult load_picture_bytes(std::span<const std::uint8_t> bytes, img::ImageStore& store,
                               JpegDecoder& jpeg) {
-  if (bytes.size() >= 2 && bytes[0] == 0x42 && bytes[1] == 0x4D) return read_bmp(bytes, store);
-  if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) {
-    return jpeg.decode(bytes, store);
+  switch (kind_of(bytes)) {
+    case Kind::kBmp:
+      return read_bmp(bytes, store);
+    case Kind::kJpeg:
+      return jpeg.decode(bytes, store);
+    case Kind::kPng:
+      return read_png(bytes, store);
+    case Kind::kGif:
+      return read_gif(bytes, store);
+    case Kind::kWebp:
+      return read_webp(bytes, store);
+    case Kind::kNone:
+      break;
   }
   return {platform::Status::kUnrecognizedFile, false};
 }

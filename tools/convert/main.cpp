@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "formats/bmp_writer.h"
 #include "formats/loader.h"
+#include "formats/save.h"
 #include "image/palette.h"
 #include "image/pipeline.h"
 #include "menu/messages.h"
@@ -72,8 +72,8 @@ int run(const convert::Options& options) {
   const img::ConstPlane source =
       img::shows_processed(colours) ? store.processed() : store.working();
   const platform::Status saved =
-      formats::save_bmp(options.output, options.depth, source, store.width, store.height,
-                        palette->keys(), colours.pal_size, store.row_buffer());
+      formats::save_picture(options.output, options.depth, source, store.width, store.height,
+                            palette->keys(), colours.pal_size, store.row_buffer());
   say(saved);
   failed = failed || is_error(saved);
   return failed ? 1 : 0;
