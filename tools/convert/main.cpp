@@ -1,5 +1,5 @@
-// veldran-convert: loads a BMP or JPEG picture and saves it as a BMP, printing the
-// program's own messages on stderr.
+// veldran-convert: loads a picture (BMP, JPEG, PNG, GIF or WebP) and saves it as a BMP, or
+// as a PNG when the output name ends in .png, printing the program's own messages on stderr.
 #include <cstdio>
 #include <memory>
 #include <string>

@@ -1,0 +1,197 @@
+// Run with --benchmark_repetitions=N --benchmark_enable_random_interleaving=true on a
+// noisy machine: the tables at the end take the median of the repetitions.
+//
+// PNG load through the loader against libspng decoding the same file alone (its one-call
+// decode to RGBA8 with tRNS into a buffer allocated once), file in memory, store warm; and
+// PNG save at 24 bits against Pillow's save(..., optimize=False) of the same picture, both
+// to a file. The PNG files are made by bench/png_peer.py (Pillow's default settings) from
+// the benchmark photographs.
+#include <benchmark/benchmark.h>
+#include <spng.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bench_support.h"
+#include "formats/loader.h"
+#include "formats/png.h"
+
+namespace {
+
+const char* const kPictures[] = {"photo_1152x864", "photo_2000x1500", "photo_4000x3000",
+                                 "alpha_1152x864", "palette_1152x864"};
+
+struct Shared {
+  std::string folder;
+  std::map<std::string, std::vector<std::uint8_t>> files;
+  img::ImageStore store;
+  std::unique_ptr<formats::JpegDecoder> decoder = std::make_unique<formats::JpegDecoder>();
+};
+
+std::string peer_command(const std::string& what, const std::string& folder) {
+  return "/usr/bin/python3 " VELDRAN_SOURCE_DIR "/bench/png_peer.py " + what + " " + folder;
+}
+
+Shared& shared() {
+  static Shared s = [] {
+    Shared x;
+    char pattern[] = "/tmp/veldran-bench-png-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) std::abort();
+    x.folder = pattern;
+    if (std::system(peer_command("make", x.folder).c_str()) != 0) {
+      std::fprintf(stderr, "bench_png: png_peer.py could not make the pictures\n");
+    }
+    std::string error;
+    if (!x.store.allocate(4096, 4096, error)) std::abort();
+    // Touch every page of both planes once: PNG loads alternate between them.
+    for (std::int64_t i = 0; i < std::int64_t{4096} * 4096; i += 1024) {
+      x.store.working().px[i] = 0;
+      x.store.processed().px[i] = 0;
+    }
+    for (const char* p : kPictures) {
+      std::vector<std::uint8_t> bytes;
+      const std::int64_t n = formats::read_whole_file(x.folder + "/" + p + ".png", bytes);
+      bytes.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
+      x.files.emplace(p, std::move(bytes));
+    }
+    return x;
+  }();
+  return s;
+}
+
+void set_rate(benchmark::State& state, std::int64_t pixels) {
+  state.counters["MP/s"] = benchmark::Counter(
+      static_cast<double>(pixels) * static_cast<double>(state.iterations()) / 1e6,
+      benchmark::Counter::kIsRate);
+}
+
+void veldran(benchmark::State& state, const std::string& name) {
+  Shared& s = shared();
+  const auto& bytes = s.files[name];
+  if (bytes.empty()) return state.SkipWithError("picture missing");
+  for (auto _ : state) {
+    const formats::LoadResult r = formats::load_picture_bytes(bytes, s.store, *s.decoder);
+    if (r.message != menu::Message::kFileLoaded) return state.SkipWithError("decode failed");
+    benchmark::DoNotOptimize(s.store.working().px[0]);
+  }
+  set_rate(state, std::int64_t{s.store.width} * s.store.height);
+}
+
+void spng(benchmark::State& state, const std::string& name) {
+  Shared& s = shared();
+  const auto& bytes = s.files[name];
+  if (bytes.empty()) return state.SkipWithError("picture missing");
+  std::vector<std::uint8_t> out;
+  std::int64_t pixels = 0;
+  for (auto _ : state) {
+    spng_ctx* ctx = spng_ctx_new(0);
+    spng_set_png_buffer(ctx, bytes.data(), bytes.size());
+    spng_ihdr ihdr{};
+    std::size_t size = 0;
+    if (spng_get_ihdr(ctx, &ihdr) != 0 || spng_decoded_image_size(ctx, SPNG_FMT_RGBA8, &size)) {
+      spng_ctx_free(ctx);
+      return state.SkipWithError("libspng failed");
+    }
+    if (out.size() < size) out.resize(size);
+    const int r = spng_decode_image(ctx, out.data(), size, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS);
+    spng_ctx_free(ctx);
+    if (r != 0) return state.SkipWithError("libspng failed");
+    benchmark::DoNotOptimize(out.data());
+    pixels = std::int64_t{ihdr.width} * ihdr.height;
+  }
+  set_rate(state, pixels);
+}
+
+void veldran_save(benchmark::State& state, const std::string& name) {
+  Shared& s = shared();
+  const auto& bytes = s.files[name];
+  if (bytes.empty() || formats::load_picture_bytes(bytes, s.store, *s.decoder).message !=
+                           menu::Message::kFileLoaded) {
+    return state.SkipWithError("picture missing");
+  }
+  const std::string out = s.folder + "/veldran_out.png";
+  for (auto _ : state) {
+    if (formats::save_png(out, 24, s.store.working(), s.store.width, s.store.height, {}, 0,
+                          s.store.row_buffer()) != menu::Message::kFileSaved) {
+      return state.SkipWithError("save failed");
+    }
+  }
+  set_rate(state, std::int64_t{s.store.width} * s.store.height);
+}
+
+// Our save's size for the picture (the same bytes every time).
+struct Saved {
+  double pixels = 0;
+  double bytes = 0;
+};
+
+Saved save_once(const std::string& name) {
+  Shared& s = shared();
+  const std::string out = s.folder + "/veldran_out.png";
+  if (formats::load_picture_bytes(s.files[name], s.store, *s.decoder).message !=
+          menu::Message::kFileLoaded ||
+      formats::save_png(out, 24, s.store.working(), s.store.width, s.store.height, {}, 0,
+                        s.store.row_buffer()) != menu::Message::kFileSaved) {
+    return {};
+  }
+  return {static_cast<double>(s.store.width) * s.store.height,
+          static_cast<double>(std::filesystem::file_size(out))};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (const char* p : kPictures) {
+    const std::string name = p;
+    benchmark::RegisterBenchmark(("veldran/" + name).c_str(), veldran, name)->UseRealTime();
+    benchmark::RegisterBenchmark(("spng/" + name).c_str(), spng, name)->UseRealTime();
+    if (name.rfind("photo", 0) == 0) {
+      benchmark::RegisterBenchmark(("veldran_save/" + name).c_str(), veldran_save, name)
+          ->UseRealTime();
+    }
+  }
+  benchmark::Initialize(&argc, argv);
+  bench::MedianReporter rates("MP/s", 1.0);
+  benchmark::RunSpecifiedBenchmarks(&rates);
+
+  std::printf("\nPNG load, MP/s (median)\n%-18s %10s %10s %10s\n", "picture", "veldran", "libspng",
+              "ratio");
+  for (const char* p : kPictures) {
+    const std::string name = p;
+    const double v = rates.median("veldran/" + name + "/real_time");
+    const double l = rates.median("spng/" + name + "/real_time");
+    std::printf("%-18s %10.1f %10.1f %9.2fx\n", p, v, l, l > 0 ? v / l : 0.0);
+  }
+
+  // Pillow's saves, timed by the peer script in this same run.
+  Shared& s = shared();
+  const std::string pillow_file = s.folder + "/pillow.txt";
+  std::system((peer_command("save", s.folder) + " > " + pillow_file).c_str());
+  std::ifstream pillow(pillow_file);
+  std::printf("\nPNG save at 24 bits, a file each (median)\n%-18s %10s %10s %10s %10s %8s %8s\n",
+              "picture", "veldran ms", "KiB", "Pillow ms", "KiB", "time", "size");
+  for (std::string line; std::getline(pillow, line);) {
+    std::istringstream fields(line);
+    std::string name;
+    double pillow_ms = 0, pillow_bytes = 0;
+    fields >> name >> pillow_ms >> pillow_bytes;
+    const double rate = rates.median("veldran_save/" + name + "/real_time");
+    const Saved ours = save_once(name);
+    const double ms = rate > 0 ? ours.pixels / rate / 1000.0 : 0.0;
+    std::printf("%-18s %10.1f %10.0f %10.1f %10.0f %7.2fx %7.2fx\n", name.c_str(), ms,
+                ours.bytes / 1024, pillow_ms, pillow_bytes / 1024,
+                pillow_ms > 0 ? ms / pillow_ms : 0.0,
+                pillow_bytes > 0 ? ours.bytes / pillow_bytes : 0.0);
+  }
+  std::error_code ec;
+  std::filesystem::remove_all(s.folder, ec);
+  benchmark::Shutdown();
+  return 0;
+}
