@@ -66,22 +66,11 @@ Shared& shared() {
   return s;
 }
 
-void set_rate(benchmark::State& state, std::int64_t pixels) {
-  state.counters["MP/s"] = benchmark::Counter(
-      static_cast<double>(pixels) * static_cast<double>(state.iterations()) / 1e6,
-      benchmark::Counter::kIsRate);
-}
+using bench::set_rate;
 
 void veldran(benchmark::State& state, const std::string& name) {
   Shared& s = shared();
-  const auto& bytes = s.files[name];
-  if (bytes.empty()) return state.SkipWithError("picture missing");
-  for (auto _ : state) {
-    const formats::LoadResult r = formats::load_picture_bytes(bytes, s.store, *s.decoder);
-    if (r.message != menu::Message::kFileLoaded) return state.SkipWithError("decode failed");
-    benchmark::DoNotOptimize(s.store.working().px[0]);
-  }
-  set_rate(state, std::int64_t{s.store.width} * s.store.height);
+  bench::load_every_iteration(state, s.files[name], s.store, *s.decoder);
 }
 
 void spng(benchmark::State& state, const std::string& name) {
@@ -113,13 +102,13 @@ void veldran_save(benchmark::State& state, const std::string& name) {
   Shared& s = shared();
   const auto& bytes = s.files[name];
   if (bytes.empty() || formats::load_picture_bytes(bytes, s.store, *s.decoder).message !=
-                           menu::Message::kFileLoaded) {
+                           platform::Status::kFileLoaded) {
     return state.SkipWithError("picture missing");
   }
   const std::string out = s.folder + "/veldran_out.png";
   for (auto _ : state) {
     if (formats::save_png(out, 24, s.store.working(), s.store.width, s.store.height, {}, 0,
-                          s.store.row_buffer()) != menu::Message::kFileSaved) {
+                          s.store.row_buffer()) != platform::Status::kFileSaved) {
       return state.SkipWithError("save failed");
     }
   }
@@ -136,9 +125,9 @@ Saved save_once(const std::string& name) {
   Shared& s = shared();
   const std::string out = s.folder + "/veldran_out.png";
   if (formats::load_picture_bytes(s.files[name], s.store, *s.decoder).message !=
-          menu::Message::kFileLoaded ||
+          platform::Status::kFileLoaded ||
       formats::save_png(out, 24, s.store.working(), s.store.width, s.store.height, {}, 0,
-                        s.store.row_buffer()) != menu::Message::kFileSaved) {
+                        s.store.row_buffer()) != platform::Status::kFileSaved) {
     return {};
   }
   return {static_cast<double>(s.store.width) * s.store.height,
