@@ -109,9 +109,9 @@ void encode_bmp_row(int depth, const img::Pixel* row, std::int32_t width,
 }
 
 platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane source,
-                       std::int32_t width, std::int32_t height,
-                       std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
-                       std::uint8_t* row_buffer, const BeforeReplace& before_replace) {
+                          std::int32_t width, std::int32_t height,
+                          std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
+                          std::uint8_t* row_buffer, const BeforeReplace& before_replace) {
   if (depth != 24 && depth != 16 && depth != 8) return platform::Status::kFileNotSaved;
   ReplacingFile out(path);
   if (!out.ok()) return platform::Status::kFileNotSaved;

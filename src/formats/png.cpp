@@ -2,6 +2,7 @@
 
 #include <spng.h>
 
+#include <array>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -26,6 +27,7 @@ constexpr std::uint32_t kPassColumnStep[7] = {8, 8, 4, 4, 2, 2, 1};
 
 void convert_row_8(const std::uint8_t* rgba, img::Pixel* out, std::uint32_t first,
                    std::uint32_t step, std::uint32_t width) {
+  if (step == 1) return rgba_row_over_black(rgba, out, static_cast<std::int32_t>(width));
   for (std::uint32_t x = first; x < width; x += step) {
     const std::uint8_t* p = rgba + 4 * static_cast<std::size_t>(x);
     out[x] = pixel_over_black(p[0], p[1], p[2], p[3]);
@@ -39,6 +41,28 @@ void convert_row_16(const std::uint8_t* rgba, img::Pixel* out, std::uint32_t fir
     const std::uint16_t* p = samples + 4 * static_cast<std::size_t>(x);
     out[x] = pixel_over_black(reduce_16(p[0]), reduce_16(p[1]), reduce_16(p[2]), reduce_16(p[3]));
   }
+}
+
+void convert_row_indexed(const std::uint8_t* indices, img::Pixel* out, std::uint32_t first,
+                         std::uint32_t step, std::uint32_t width,
+                         const std::array<img::Pixel, 256>& colours) {
+  for (std::uint32_t x = first; x < width; x += step) out[x] = colours[indices[x]];
+}
+
+// The palette with its tRNS alphas composited over black once; indices past the palette
+// are black.
+std::array<img::Pixel, 256> palette_over_black(spng_ctx* ctx) {
+  std::array<img::Pixel, 256> colours{};
+  spng_plte plte{};
+  spng_trns trns{};
+  if (spng_get_plte(ctx, &plte) != 0) return colours;
+  const bool has_trns = spng_get_trns(ctx, &trns) == 0;
+  for (std::uint32_t i = 0; i < plte.n_entries && i < 256; ++i) {
+    const std::uint32_t alpha = has_trns && i < trns.n_type3_entries ? trns.type3_alpha[i] : 255;
+    const spng_plte_entry& e = plte.entries[i];
+    colours[i] = pixel_over_black(e.red, e.green, e.blue, alpha);
+  }
+  return colours;
 }
 
 // The size the header chunk names, read before libspng judges the header, so that an
@@ -66,14 +90,18 @@ LoadResult read_png(std::span<const std::uint8_t> file, img::ImageStore& store) 
     return damaged();
   }
 
-  // 16-bit files are read at 16 bits so that the reduction to 8 rounds.
+  // 16-bit files are read at 16 bits so that the reduction to 8 rounds; 8-bit indexed files
+  // as their indices, looked up in the palette here.
   const bool wide = ihdr.bit_depth == 16;
-  const int format = wide ? SPNG_FMT_RGBA16 : SPNG_FMT_RGBA8;
+  const bool indexed = ihdr.color_type == SPNG_COLOR_TYPE_INDEXED && ihdr.bit_depth == 8;
+  const int format = wide ? SPNG_FMT_RGBA16 : indexed ? SPNG_FMT_PNG : SPNG_FMT_RGBA8;
   if (spng_decode_image(ctx.get(), nullptr, 0, format,
-                        SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE) != 0) {
+                        (indexed ? 0 : SPNG_DECODE_TRNS) | SPNG_DECODE_PROGRESSIVE) != 0) {
     return damaged();
   }
-  const std::size_t row_bytes = static_cast<std::size_t>(ihdr.width) * (wide ? 8 : 4);
+  const std::array<img::Pixel, 256> colours =
+      indexed ? palette_over_black(ctx.get()) : std::array<img::Pixel, 256>{};
+  const std::size_t row_bytes = static_cast<std::size_t>(ihdr.width) * (wide ? 8 : indexed ? 1 : 4);
   std::uint8_t* row = store.row_buffer();
   const img::Plane plane = scratch_plane(store);
   // The end of the picture shows either when a row's information is asked for or when the
@@ -87,10 +115,13 @@ LoadResult read_png(std::span<const std::uint8_t> file, img::ImageStore& store) 
     if (r != 0 && r != SPNG_EOI) break;
     const int pass = ihdr.interlace_method != 0 && info.pass >= 0 && info.pass < 7 ? info.pass : 6;
     img::Pixel* out = plane.row(static_cast<std::int32_t>(info.row_num));
+    const std::uint32_t first = kPassFirstColumn[pass], step = kPassColumnStep[pass];
     if (wide) {
-      convert_row_16(row, out, kPassFirstColumn[pass], kPassColumnStep[pass], ihdr.width);
+      convert_row_16(row, out, first, step, ihdr.width);
+    } else if (indexed) {
+      convert_row_indexed(row, out, first, step, ihdr.width, colours);
     } else {
-      convert_row_8(row, out, kPassFirstColumn[pass], kPassColumnStep[pass], ihdr.width);
+      convert_row_8(row, out, first, step, ihdr.width);
     }
   }
   if (r != SPNG_EOI) return damaged();
@@ -165,9 +196,9 @@ bool describe(spng_ctx* ctx, int depth, std::int32_t width, std::int32_t height,
 }  // namespace
 
 platform::Status save_png(const std::string& path, int depth, img::ConstPlane source,
-                       std::int32_t width, std::int32_t height,
-                       std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
-                       std::uint8_t* row_buffer, const BeforeReplace& before_replace) {
+                          std::int32_t width, std::int32_t height,
+                          std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
+                          std::uint8_t* row_buffer, const BeforeReplace& before_replace) {
   if ((depth != 24 && depth != 16 && depth != 8) || width < 1 || height < 1) {
     return platform::Status::kFileNotSaved;
   }

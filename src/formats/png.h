@@ -23,9 +23,9 @@ LoadResult read_png(std::span<const std::uint8_t> file, img::ImageStore& store);
 // component's top 5 bits (what a 16-bit BMP gives back) and says so in an sBIT chunk; at 8
 // it is indexed with the 256-entry table of the 8-bit BMP. An empty picture is not saved.
 platform::Status save_png(const std::string& path, int depth, img::ConstPlane source,
-                       std::int32_t width, std::int32_t height,
-                       std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
-                       std::uint8_t* row_buffer /* at least maxh*3 bytes */,
-                       const BeforeReplace& before_replace = {});
+                          std::int32_t width, std::int32_t height,
+                          std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
+                          std::uint8_t* row_buffer /* at least maxh*3 bytes */,
+                          const BeforeReplace& before_replace = {});
 
 }  // namespace formats

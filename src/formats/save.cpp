@@ -17,9 +17,9 @@ bool names_png(std::string_view path) {
 }
 
 platform::Status save_picture(const std::string& path, int depth, img::ConstPlane source,
-                           std::int32_t width, std::int32_t height,
-                           std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
-                           std::uint8_t* row_buffer, const BeforeReplace& before_replace) {
+                              std::int32_t width, std::int32_t height,
+                              std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
+                              std::uint8_t* row_buffer, const BeforeReplace& before_replace) {
   if (names_png(path)) {
     return save_png(path, depth, source, width, height, palette_keys, pal_size, row_buffer,
                     before_replace);

@@ -17,8 +17,8 @@ bool names_png(std::string_view path);
 
 // save_png or save_bmp by the name, with their arguments.
 platform::Status save_picture(const std::string& path, int depth, img::ConstPlane source,
-                           std::int32_t width, std::int32_t height,
-                           std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
-                           std::uint8_t* row_buffer, const BeforeReplace& before_replace = {});
+                              std::int32_t width, std::int32_t height,
+                              std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
+                              std::uint8_t* row_buffer, const BeforeReplace& before_replace = {});
 
 }  // namespace formats

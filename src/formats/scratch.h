@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "formats/load_result.h"
@@ -45,6 +46,27 @@ constexpr img::Pixel pixel_over_black(std::uint32_t r, std::uint32_t g, std::uin
                                       std::uint32_t a) {
   if (a == 255) return (r << 16) | (g << 8) | b;
   return (over_black(r, a) << 16) | (over_black(g, a) << 8) | over_black(b, a);
+}
+
+// over_black without the division, for the row loop (the same for every component and alpha,
+// as the tests check).
+constexpr std::uint32_t over_black_fast(std::uint32_t c, std::uint32_t a) {
+  const std::uint32_t t = c * a + 128;
+  return (t + (t >> 8)) >> 8;
+}
+
+// A row of red, green, blue, alpha bytes into pixel words over black; `rgba` may be the
+// bytes of `out` itself.
+inline void rgba_row_over_black(const std::uint8_t* rgba, img::Pixel* out, std::int32_t count) {
+  for (std::int32_t x = 0; x < count; ++x) {
+    std::uint32_t w;  // red in the low byte, alpha in the high byte
+    std::memcpy(&w, rgba + 4 * static_cast<std::size_t>(x), 4);
+    const std::uint32_t a = w >> 24;
+    out[x] = a == 255 ? __builtin_bswap32(w) >> 8
+                      : (over_black_fast(w & 0xFF, a) << 16) |
+                            (over_black_fast((w >> 8) & 0xFF, a) << 8) |
+                            over_black_fast((w >> 16) & 0xFF, a);
+  }
 }
 
 }  // namespace formats

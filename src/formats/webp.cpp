@@ -15,20 +15,12 @@ struct AnimationDelete {
   void operator()(WebPAnimDecoder* d) const { WebPAnimDecoderDelete(d); }
 };
 
-// Blue, green, red, alpha bytes (as libwebp's BGRA mode writes them) become pixel words over
-// black, in place when `in` and `out` are the same row.
-void convert_row(const std::uint8_t* in, img::Pixel* out, std::int32_t width) {
-  for (std::int32_t x = 0; x < width; ++x, in += 4) {
-    out[x] = pixel_over_black(in[2], in[1], in[0], in[3]);
-  }
-}
-
 // The first frame of an animation, composed on the canvas by libwebp's own buffer.
 bool read_first_frame(std::span<const std::uint8_t> file, img::Plane plane, std::int32_t width,
                       std::int32_t height) {
   WebPAnimDecoderOptions options;
   if (!WebPAnimDecoderOptionsInit(&options)) return false;
-  options.color_mode = MODE_BGRA;
+  options.color_mode = MODE_RGBA;
   options.use_threads = 0;
   const WebPData data{file.data(), file.size()};
   const std::unique_ptr<WebPAnimDecoder, AnimationDelete> decoder(
@@ -45,8 +37,8 @@ bool read_first_frame(std::span<const std::uint8_t> file, img::Plane plane, std:
     return false;
   }
   for (std::int32_t y = 0; y < height; ++y) {
-    convert_row(canvas + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4,
-                plane.row(y), width);
+    rgba_row_over_black(canvas + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4,
+                        plane.row(y), width);
   }
   return true;
 }
@@ -70,12 +62,12 @@ LoadResult read_webp(std::span<const std::uint8_t> file, img::ImageStore& store)
   // where it lies.
   const std::size_t stride = static_cast<std::size_t>(plane.stride) * 4;
   auto* bytes = reinterpret_cast<std::uint8_t*>(plane.px);
-  if (WebPDecodeBGRAInto(file.data(), file.size(), bytes, stride * static_cast<std::size_t>(height),
+  if (WebPDecodeRGBAInto(file.data(), file.size(), bytes, stride * static_cast<std::size_t>(height),
                          static_cast<int>(stride)) == nullptr) {
     return damaged();
   }
   for (std::int32_t y = 0; y < height; ++y) {
-    convert_row(bytes + static_cast<std::size_t>(y) * stride, plane.row(y), width);
+    rgba_row_over_black(bytes + static_cast<std::size_t>(y) * stride, plane.row(y), width);
   }
   return take_scratch(store, width, height);
 }

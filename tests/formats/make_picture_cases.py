@@ -224,6 +224,7 @@ def main():
     for name, colour_type, depth, w, h in [("rgb8_interlaced", 2, 8, 17, 11),
                                            ("grey1_interlaced", 0, 1, 9, 9),
                                            ("pal4_interlaced", 3, 4, 10, 3),
+                                           ("pal8_interlaced", 3, 8, 9, 7),
                                            ("rgba16_interlaced", 6, 16, 7, 13),
                                            ("tiny_interlaced", 6, 8, 2, 3)]:
         png_case(folder, rng, name, colour_type, depth, w, h, interlace=True)
