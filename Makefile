@@ -12,7 +12,7 @@ BUILD_PACKAGES := cmake ninja-build g++ pkg-config libsdl2-dev libgtest-dev goog
 TEST_PACKAGES  := $(BUILD_PACKAGES) libjpeg-turbo-progs python3-pil
 BENCH_PACKAGES := $(BUILD_PACKAGES) libbenchmark-dev libjpeg62-turbo-dev libstb-dev \
                   python3-pil imagemagick libjpeg-turbo-progs
-FUZZ_PACKAGES  := clang libclang-rt-dev
+FUZZ_PACKAGES  := clang libclang-rt-dev pkg-config libspng-dev libgif-dev libwebp-dev
 
 SAMPLE := samples/p03_640x480_420.jpg
 
