@@ -25,15 +25,6 @@ constexpr std::size_t kChunkCacheLimit = std::size_t{8} << 20;
 constexpr std::uint32_t kPassFirstColumn[7] = {0, 4, 0, 2, 0, 1, 0};
 constexpr std::uint32_t kPassColumnStep[7] = {8, 8, 4, 4, 2, 2, 1};
 
-void convert_row_8(const std::uint8_t* rgba, img::Pixel* out, std::uint32_t first,
-                   std::uint32_t step, std::uint32_t width) {
-  if (step == 1) return rgba_row_over_black(rgba, out, static_cast<std::int32_t>(width));
-  for (std::uint32_t x = first; x < width; x += step) {
-    const std::uint8_t* p = rgba + 4 * static_cast<std::size_t>(x);
-    out[x] = pixel_over_black(p[0], p[1], p[2], p[3]);
-  }
-}
-
 void convert_row_16(const std::uint8_t* rgba, img::Pixel* out, std::uint32_t first,
                     std::uint32_t step, std::uint32_t width) {
   const auto* samples = reinterpret_cast<const std::uint16_t*>(rgba);
@@ -65,6 +56,57 @@ std::array<img::Pixel, 256> palette_over_black(spng_ctx* ctx) {
   return colours;
 }
 
+// Every 8-bit file that is not indexed is decoded whole, the way libspng is fastest, into
+// the scratch plane's memory taken as width x height packed RGBA pixels; then the rows move
+// to their places in the plane, the last row first, turning into pixel words on the way.
+bool decode_whole(spng_ctx* ctx, const spng_ihdr& ihdr, const img::ImageStore& store) {
+  const img::Plane plane = scratch_plane(store);
+  const std::size_t row_bytes = static_cast<std::size_t>(ihdr.width) * 4;
+  const std::size_t bytes = row_bytes * ihdr.height;  // at most the plane's size
+  auto* packed = reinterpret_cast<std::uint8_t*>(plane.px);
+  if (spng_decode_image(ctx, packed, bytes, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS) != 0) return false;
+  for (std::int32_t y = static_cast<std::int32_t>(ihdr.height) - 1; y >= 0; --y) {
+    rgba_row_over_black(packed + static_cast<std::size_t>(y) * row_bytes, plane.row(y),
+                        static_cast<std::int32_t>(ihdr.width));
+  }
+  return true;
+}
+
+// 16-bit files are read a row at a time at 16 bits, so that the reduction to 8 rounds, and
+// 8-bit indexed files as their indices, looked up in the palette composited once.
+bool decode_rows(spng_ctx* ctx, const spng_ihdr& ihdr, const img::ImageStore& store) {
+  const bool wide = ihdr.bit_depth == 16;
+  const int format = wide ? SPNG_FMT_RGBA16 : SPNG_FMT_PNG;
+  if (spng_decode_image(ctx, nullptr, 0, format,
+                        (wide ? SPNG_DECODE_TRNS : 0) | SPNG_DECODE_PROGRESSIVE) != 0) {
+    return false;
+  }
+  const std::array<img::Pixel, 256> colours =
+      wide ? std::array<img::Pixel, 256>{} : palette_over_black(ctx);
+  const std::size_t row_bytes = static_cast<std::size_t>(ihdr.width) * (wide ? 8 : 1);
+  std::uint8_t* row = store.row_buffer();  // 8 bytes a pixel of the widest picture
+  const img::Plane plane = scratch_plane(store);
+  // The end of the picture shows either when a row's information is asked for or when the
+  // last row is decoded.
+  int r = 0;
+  while (r == 0) {
+    spng_row_info info{};
+    r = spng_get_row_info(ctx, &info);
+    if (r != 0) break;
+    r = spng_decode_row(ctx, row, row_bytes);
+    if (r != 0 && r != SPNG_EOI) break;
+    const int pass = ihdr.interlace_method != 0 && info.pass >= 0 && info.pass < 7 ? info.pass : 6;
+    img::Pixel* out = plane.row(static_cast<std::int32_t>(info.row_num));
+    const std::uint32_t first = kPassFirstColumn[pass], step = kPassColumnStep[pass];
+    if (wide) {
+      convert_row_16(row, out, first, step, ihdr.width);
+    } else {
+      convert_row_indexed(row, out, first, step, ihdr.width, colours);
+    }
+  }
+  return r == SPNG_EOI;
+}
+
 // The size the header chunk names, read before libspng judges the header, so that an
 // absurd size is reported as too large rather than as damage.
 bool header_too_large(std::span<const std::uint8_t> file, const img::ImageStore& store) {
@@ -90,41 +132,11 @@ LoadResult read_png(std::span<const std::uint8_t> file, img::ImageStore& store) 
     return damaged();
   }
 
-  // 16-bit files are read at 16 bits so that the reduction to 8 rounds; 8-bit indexed files
-  // as their indices, looked up in the palette here.
-  const bool wide = ihdr.bit_depth == 16;
-  const bool indexed = ihdr.color_type == SPNG_COLOR_TYPE_INDEXED && ihdr.bit_depth == 8;
-  const int format = wide ? SPNG_FMT_RGBA16 : indexed ? SPNG_FMT_PNG : SPNG_FMT_RGBA8;
-  if (spng_decode_image(ctx.get(), nullptr, 0, format,
-                        (indexed ? 0 : SPNG_DECODE_TRNS) | SPNG_DECODE_PROGRESSIVE) != 0) {
-    return damaged();
-  }
-  const std::array<img::Pixel, 256> colours =
-      indexed ? palette_over_black(ctx.get()) : std::array<img::Pixel, 256>{};
-  const std::size_t row_bytes = static_cast<std::size_t>(ihdr.width) * (wide ? 8 : indexed ? 1 : 4);
-  std::uint8_t* row = store.row_buffer();
-  const img::Plane plane = scratch_plane(store);
-  // The end of the picture shows either when a row's information is asked for or when the
-  // last row is decoded.
-  int r = 0;
-  while (r == 0) {
-    spng_row_info info{};
-    r = spng_get_row_info(ctx.get(), &info);
-    if (r != 0) break;
-    r = spng_decode_row(ctx.get(), row, row_bytes);
-    if (r != 0 && r != SPNG_EOI) break;
-    const int pass = ihdr.interlace_method != 0 && info.pass >= 0 && info.pass < 7 ? info.pass : 6;
-    img::Pixel* out = plane.row(static_cast<std::int32_t>(info.row_num));
-    const std::uint32_t first = kPassFirstColumn[pass], step = kPassColumnStep[pass];
-    if (wide) {
-      convert_row_16(row, out, first, step, ihdr.width);
-    } else if (indexed) {
-      convert_row_indexed(row, out, first, step, ihdr.width, colours);
-    } else {
-      convert_row_8(row, out, first, step, ihdr.width);
-    }
-  }
-  if (r != SPNG_EOI) return damaged();
+  const bool decoded =
+      ihdr.bit_depth == 16 || (ihdr.color_type == SPNG_COLOR_TYPE_INDEXED && ihdr.bit_depth == 8)
+          ? decode_rows(ctx.get(), ihdr, store)
+          : decode_whole(ctx.get(), ihdr, store);
+  if (!decoded) return damaged();
   // The rest of the file is read for its checksums; a file that merely ends early (no end
   // chunk) still holds the whole picture.
   const int tail = spng_decode_chunks(ctx.get());

@@ -55,10 +55,10 @@ constexpr std::uint32_t over_black_fast(std::uint32_t c, std::uint32_t a) {
   return (t + (t >> 8)) >> 8;
 }
 
-// A row of red, green, blue, alpha bytes into pixel words over black; `rgba` may be the
-// bytes of `out` itself.
+// A row of red, green, blue, alpha bytes into pixel words over black. `out` may overlap
+// the bytes read as long as it does not start before them: the last pixel goes first.
 inline void rgba_row_over_black(const std::uint8_t* rgba, img::Pixel* out, std::int32_t count) {
-  for (std::int32_t x = 0; x < count; ++x) {
+  for (std::int32_t x = count - 1; x >= 0; --x) {
     std::uint32_t w;  // red in the low byte, alpha in the high byte
     std::memcpy(&w, rgba + 4 * static_cast<std::size_t>(x), 4);
     const std::uint32_t a = w >> 24;
