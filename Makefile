@@ -7,11 +7,12 @@ JOBS       ?= $(shell nproc)
 PREFIX     ?= /usr/local
 FUZZ_SECONDS ?= 60
 
-BUILD_PACKAGES := cmake ninja-build g++ pkg-config libsdl2-dev libgtest-dev googletest
-TEST_PACKAGES  := $(BUILD_PACKAGES) libjpeg-turbo-progs
+BUILD_PACKAGES := cmake ninja-build g++ pkg-config libsdl2-dev libgtest-dev googletest \
+                  libspng-dev libgif-dev libwebp-dev
+TEST_PACKAGES  := $(BUILD_PACKAGES) libjpeg-turbo-progs python3-pil
 BENCH_PACKAGES := $(BUILD_PACKAGES) libbenchmark-dev libjpeg62-turbo-dev libstb-dev \
                   python3-pil imagemagick libjpeg-turbo-progs jq
-FUZZ_PACKAGES  := clang libclang-rt-dev
+FUZZ_PACKAGES  := clang libclang-rt-dev pkg-config libspng-dev libgif-dev libwebp-dev
 LINT_PACKAGES  := $(BUILD_PACKAGES) clang-format clang-tidy
 
 SAMPLE := samples/p03_640x480_420.jpg

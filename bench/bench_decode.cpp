@@ -98,22 +98,11 @@ const std::vector<std::uint8_t>& file(const std::string& name) {
   return it->second;
 }
 
-void set_rate(benchmark::State& state, std::int64_t pixels) {
-  state.counters["MP/s"] = benchmark::Counter(
-      static_cast<double>(pixels) * static_cast<double>(state.iterations()) / 1e6,
-      benchmark::Counter::kIsRate);
-}
+using bench::set_rate;
 
 void veldran(benchmark::State& state, const std::string& name) {
-  const auto& bytes = file(name);
   Shared& s = shared();
-  if (bytes.empty()) return state.SkipWithError("picture missing");
-  for (auto _ : state) {
-    const formats::LoadResult r = formats::load_picture_bytes(bytes, s.store, *s.decoder);
-    if (r.message != platform::Status::kFileLoaded) return state.SkipWithError("decode failed");
-    benchmark::DoNotOptimize(s.store.working().px[0]);
-  }
-  set_rate(state, std::int64_t{s.store.width} * s.store.height);
+  bench::load_every_iteration(state, file(name), s.store, *s.decoder);
 }
 
 #ifdef VELDRAN_HAVE_LIBJPEG

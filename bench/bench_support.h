@@ -1,5 +1,6 @@
 // Pieces the benchmark programs share: a reporter that keeps the median of one counter per
-// benchmark over repetitions, and libjpeg-turbo's decode of a file in memory as the peer.
+// benchmark over repetitions, the loader's timing loop, and libjpeg-turbo's decode of a file
+// in memory as the peer.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -9,6 +10,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include "formats/loader.h"
 
 #if __has_include(<jpeglib.h>)
 #include <jpeglib.h>
@@ -49,6 +52,25 @@ class MedianReporter : public benchmark::ConsoleReporter {
   double scale_;
   std::map<std::string, std::vector<double>> samples_;
 };
+
+// Megapixels per second over the benchmark's iterations.
+inline void set_rate(benchmark::State& state, std::int64_t pixels) {
+  state.counters["MP/s"] = benchmark::Counter(
+      static_cast<double>(pixels) * static_cast<double>(state.iterations()) / 1e6,
+      benchmark::Counter::kIsRate);
+}
+
+// Loads the file held in `bytes` through the loader at every iteration and sets the rate.
+inline void load_every_iteration(benchmark::State& state, const std::vector<std::uint8_t>& bytes,
+                                 img::ImageStore& store, formats::JpegDecoder& decoder) {
+  if (bytes.empty()) return state.SkipWithError("picture missing");
+  for (auto _ : state) {
+    const formats::LoadResult r = formats::load_picture_bytes(bytes, store, decoder);
+    if (r.message != platform::Status::kFileLoaded) return state.SkipWithError("decode failed");
+    benchmark::DoNotOptimize(store.working().px[0]);
+  }
+  set_rate(state, std::int64_t{store.width} * store.height);
+}
 
 #ifdef VELDRAN_HAVE_LIBJPEG
 // Decodes a JPEG held in memory with libjpeg-turbo's default settings into `out` (grown as

@@ -35,13 +35,16 @@ xargs -P "$jobs" -n 1 sh -c '
     -fsanitize-coverage-ignorelist="$root/fuzz/coverage_ignore.txt" -c "$1" -o "$object"' sh <"$out/sources"
 ar rcs "$out/libveldran.a" "$out"/obj/*.o
 
+# The libraries the PNG, GIF and WebP readers use.
+libs=$(pkg-config --libs spng libgif libwebp libwebpdemux)
+
 for target in $("$here/run.sh" --list); do
   entry="-DVELDRAN_FUZZ_ENTRY=fuzz::${target#fuzz_}_input"
   # shellcheck disable=SC2086
   $cxx $flags $sanitize "$entry" -fsanitize=fuzzer -o "$out/$target" "$here/engine_entry.cpp" \
-    "$out/libveldran.a"
+    "$out/libveldran.a" $libs
   # shellcheck disable=SC2086
   $cxx $flags $sanitize "$entry" -o "$out/${target}_replay" "$here/engine_entry.cpp" \
-    "$here/replay_main.cpp" "$out/libveldran.a"
+    "$here/replay_main.cpp" "$out/libveldran.a" $libs
   echo "built $out/$target and $out/${target}_replay"
 done

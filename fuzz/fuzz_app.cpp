@@ -2,7 +2,7 @@
 // mouse states, typed file names and dropped files made from the input. It runs in a folder
 // of a few pictures (and things that are not pictures) inside a fresh temporary folder; after
 // each run nothing may have appeared beside that folder, no temporary file may be left, every
-// file that changed must be a whole BMP, and no file descriptor may stay open.
+// file that changed must be a whole BMP (or PNG), and no file descriptor may stay open.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -109,8 +109,8 @@ bool AppFuzzFolder::check(std::string& fault) const {
     for (const auto& [original_name, bytes] : files_) {
       if (original_name == name) unchanged = now == bytes;
     }
-    if (!unchanged && !whole_bmp(now)) {
-      fault = "a file that is neither its old self nor a whole BMP: " + name;
+    if (!unchanged && !whole_bmp(now) && !whole_png(now)) {
+      fault = "a file that is neither its old self nor a whole BMP or PNG: " + name;
       return false;
     }
   }
@@ -147,6 +147,13 @@ bool AppFuzzFolder::whole_bmp(const std::string& b) {
   std::uint32_t size = 0;
   for (int i = 5; i >= 2; --i) size = (size << 8) | static_cast<unsigned char>(b[i]);
   return size == b.size();
+}
+
+// A whole PNG (a name ending .png saves one): the signature first, the end chunk last.
+bool AppFuzzFolder::whole_png(const std::string& b) {
+  static constexpr std::string_view kStart("\x89PNG\r\n\x1a\n", 8);
+  static constexpr std::string_view kEnd("\0\0\0\0IEND\xae\x42\x60\x82", 12);
+  return b.size() >= kStart.size() + kEnd.size() && b.starts_with(kStart) && b.ends_with(kEnd);
 }
 
 // Reads the input a byte at a time; zeros once it is used up.

@@ -78,6 +78,7 @@ class AppFuzzFolder {
 
  private:
   static bool whole_bmp(const std::string& b);
+  static bool whole_png(const std::string& b);
 
   std::filesystem::path base_, folder_, previous_;
   std::vector<std::pair<std::string, std::string>> files_;

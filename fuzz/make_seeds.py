@@ -1,8 +1,13 @@
 #!/usr/bin/env python3
 """Writes the seed corpora: small valid BMP files at 8, 16, 24 (and 32) bits, small
 JPEG files made by cjpeg in every sampling, grey, with restart intervals, odd sizes, and
-progressive and extended sequential ones made from them by jpegtran."""
+progressive and extended sequential ones made from them by jpegtran, and
+the PNG, GIF and WebP test pictures of tests/formats/make_picture_cases.py (every PNG
+colour type and depth, interlaced, broken and odd PNG files; GIF and WebP stills and
+animations)."""
+import glob
 import os
+import shutil
 import struct
 import subprocess
 import sys
@@ -77,6 +82,17 @@ def as_extended(jpeg):
     return jpeg[:at + 1] + b'\xc1' + jpeg[at + 2:]
 
 
+def library_pictures(loader):
+    """Copies the PNG, GIF and WebP test pictures into the loader's corpus."""
+    script = os.path.join(os.path.dirname(here), 'tests', 'formats', 'make_picture_cases.py')
+    with tempfile.TemporaryDirectory() as tmp:
+        subprocess.run(['/usr/bin/python3', script, tmp], check=True)
+        for pattern in ('*.png', '*.gif', '*.webp', 'odd/*.png'):
+            for path in glob.glob(os.path.join(tmp, pattern)):
+                prefix = 'odd_' if os.sep + 'odd' + os.sep in path else ''
+                shutil.copy(path, os.path.join(loader, prefix + os.path.basename(path)))
+
+
 def main():
     loader = os.path.join(here, 'corpus', 'fuzz_loader')
     roundtrip = os.path.join(here, 'corpus', 'fuzz_bmp_roundtrip')
@@ -110,6 +126,7 @@ def main():
             f.write(jpegtran(cjpeg(px, args), tran, script))
     with open(os.path.join(loader, 'sof1_420_17x9_scans.jpg'), 'wb') as f:
         f.write(as_extended(jpegtran(cjpeg(card(17, 9), ['-sample', '2x2']), [], SEQUENTIAL)))
+    library_pictures(loader)
     # Round trip: depth selector, width, height, pal_size bytes, then keys and pixels.
     seeds = {
         'depth24_3x2': bytes([0, 3, 2, 0, 0]) + bytes(range(200)),

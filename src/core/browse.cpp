@@ -1,6 +1,7 @@
 #include "core/browse.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <filesystem>
 
@@ -71,21 +72,36 @@ bool natural_less(std::string_view a, std::string_view b) {
 }
 
 std::vector<std::string> folder_listing(const std::string& folder) {
-  std::vector<std::string> bmp, jpg;
+  // The groups in listing order; a name joins the first group one of whose endings it has.
+  constexpr std::array<std::array<std::string_view, 2>, 5> kGroups = {{
+      {".bmp", ""},
+      {".jpg", ".jpeg"},
+      {".png", ""},
+      {".gif", ""},
+      {".webp", ""},
+  }};
+  std::array<std::vector<std::string>, kGroups.size()> groups;
   std::error_code ec;
   for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
        it.increment(ec)) {
     std::string name = it->path().filename().string();
-    if (ends_with_extension(name, ".bmp")) {
-      bmp.push_back(std::move(name));
-    } else if (ends_with_extension(name, ".jpg")) {
-      jpg.push_back(std::move(name));
+    for (std::size_t g = 0; g < kGroups.size(); ++g) {
+      const auto has = [&name](std::string_view ext) {
+        return !ext.empty() && ends_with_extension(name, ext);
+      };
+      if (has(kGroups[g][0]) || has(kGroups[g][1])) {
+        groups[g].push_back(std::move(name));
+        break;
+      }
     }
   }
-  std::sort(bmp.begin(), bmp.end(), natural_less);
-  std::sort(jpg.begin(), jpg.end(), natural_less);
-  bmp.insert(bmp.end(), std::make_move_iterator(jpg.begin()), std::make_move_iterator(jpg.end()));
-  return bmp;
+  std::vector<std::string> listing;
+  for (std::vector<std::string>& group : groups) {
+    std::sort(group.begin(), group.end(), natural_less);
+    listing.insert(listing.end(), std::make_move_iterator(group.begin()),
+                   std::make_move_iterator(group.end()));
+  }
+  return listing;
 }
 
 // The folder is listed once per key press: stepping over many files that are not pictures

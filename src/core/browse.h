@@ -14,8 +14,9 @@ namespace core {
 // equal that way fall back to byte order.
 bool natural_less(std::string_view a, std::string_view b);
 
-// The names in `folder` ending in ".bmp", then those ending in ".jpg" (either in any letter
-// case), each group in natural order. Entries of every kind are listed, folders included.
+// The names in `folder` ending in ".bmp", then ".jpg" or ".jpeg", then ".png", then ".gif",
+// then ".webp" (any letter case), each group in natural order. Entries of every kind are
+// listed, folders included.
 std::vector<std::string> folder_listing(const std::string& folder = ".");
 
 // F3 and F4. Each returns true when a picture was loaded (the caller then sets the reprocess

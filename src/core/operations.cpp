@@ -6,8 +6,8 @@
 
 #include "core/crop_tool.h"
 #include "core/menu_table.h"
-#include "formats/bmp_writer.h"
 #include "formats/loader.h"
+#include "formats/save.h"
 #include "image/colour_settings.h"
 #include "image/compose.h"
 #include "image/flip.h"
@@ -139,10 +139,10 @@ void save_picture(App& app, int depth) {
   // With Multipalette on, the processed image holds the multipalette stage's result.
   const img::ZonedPalettes zones = app.engines->multipalette.result();
   const bool zoned = app.option(option::kMultipalette) && app.option(option::kUsePalette);
-  app.set_status(formats::save_bmp(app.current_name, depth, shown_plane(app), app.store.width,
-                                   app.store.height, app.engines->palette.keys(),
-                                   app.menus.integer(slot::kPalSize), app.store.row_buffer(), {},
-                                   zoned ? &zones : nullptr));
+  app.set_status(formats::save_picture(app.current_name, depth, shown_plane(app), app.store.width,
+                                       app.store.height, app.engines->palette.keys(),
+                                       app.menus.integer(slot::kPalSize), app.store.row_buffer(),
+                                       {}, zoned ? &zones : nullptr));
 }
 
 void fit_to_screen(App& app) {

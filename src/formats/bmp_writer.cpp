@@ -140,6 +140,23 @@ void encode_bmp_row(int depth, const img::Pixel* row, std::int32_t width,
   // (At 24 bits the padding is written after the pixels, so it is zero as well.)
 }
 
+const img::ZoneLayout* usable_zones(const img::ZonedPalettes* zones, int depth) {
+  // A multipalette result that does not cover its zones is not used.
+  if (zones == nullptr || depth != 8) return nullptr;
+  const img::ZoneLayout& l = zones->layout;
+  if (l.zones_across < 1 || l.zones_down < 1 || l.zone_width < 1 || l.zone_height < 1 ||
+      zones->zone_palettes.size() < static_cast<std::size_t>(l.zones_across) * l.zones_down) {
+    return nullptr;
+  }
+  return &l;
+}
+
+const std::uint8_t* zone_row_blocks(const img::ZonedPalettes& zones, std::int32_t y) {
+  const img::ZoneLayout& l = zones.layout;
+  const std::int32_t zy = std::min(y / l.zone_height, l.zones_down - 1);
+  return zones.zone_palettes.data() + static_cast<std::size_t>(zy) * l.zones_across;
+}
+
 platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane source,
                           std::int32_t width, std::int32_t height,
                           std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,
@@ -149,15 +166,7 @@ platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane so
   // A picture without pixels would replace a file with an empty one.
   if (width < 1 || height < 1) return platform::Status::kFileNotSaved;
 
-  // A multipalette result that does not cover its zones is not used.
-  const img::ZoneLayout* layout = zones != nullptr ? &zones->layout : nullptr;
-  if (layout != nullptr &&
-      (depth != 8 || layout->zones_across < 1 || layout->zones_down < 1 || layout->zone_width < 1 ||
-       layout->zone_height < 1 ||
-       zones->zone_palettes.size() <
-           static_cast<std::size_t>(layout->zones_across) * layout->zones_down)) {
-    layout = nullptr;
-  }
+  const img::ZoneLayout* layout = usable_zones(zones, depth);
   platform::SafeSave file(path);
   if (!file.ok()) return platform::Status::kFileNotSaved;
 
@@ -184,11 +193,7 @@ platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane so
   }
   const PaletteIndex* index = palette ? &*palette : nullptr;
   for (std::int32_t y = height - 1; ok && y >= 0; --y) {
-    const std::uint8_t* blocks = nullptr;
-    if (layout != nullptr) {
-      const std::int32_t zy = std::min(y / layout->zone_height, layout->zones_down - 1);
-      blocks = zones->zone_palettes.data() + static_cast<std::size_t>(zy) * layout->zones_across;
-    }
+    const std::uint8_t* blocks = layout != nullptr ? zone_row_blocks(*zones, y) : nullptr;
     std::uint8_t* out = row_buffer;
     if (stride + 1 <= kBatchBytes) {
       if (batched + stride + 1 > kBatchBytes) {

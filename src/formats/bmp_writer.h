@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 
@@ -55,11 +54,17 @@ void encode_bmp_row(int depth, const img::Pixel* row, std::int32_t width,
 
 using BeforeReplace = platform::BeforeReplace;
 
+// The multipalette layout an 8-bit save can follow, or nullptr (no zones, another depth, or
+// a result that does not cover its zones); and the palette numbers of the zones of row y.
+const img::ZoneLayout* usable_zones(const img::ZonedPalettes* zones, int depth);
+const std::uint8_t* zone_row_blocks(const img::ZonedPalettes& zones, std::int32_t y);
+
 // Saves width x height pixels of `source` as a BMP at depth 24, 16 or 8 through the file
 // service's safe save (platform/files.h). Returns kFileSaved, or kFileNotSaved when the
 // picture has no pixels (a side below 1) or the file cannot be created, written, flushed or
-// renamed; the old file is then left as it was and no temporary file remains. At 8 bits with `zones`, the colour
-// table and the indexes follow the multipalette layout instead of palette_keys and pal_size.
+// renamed; the old file is then left as it was and no temporary file remains. At 8 bits
+// with `zones`, the colour table and the indexes follow the multipalette layout instead of
+// palette_keys and pal_size.
 platform::Status save_bmp(const std::string& path, int depth, img::ConstPlane source,
                           std::int32_t width, std::int32_t height,
                           std::span<const std::uint32_t> palette_keys, std::int32_t pal_size,

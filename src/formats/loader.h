@@ -1,5 +1,5 @@
-// The one entry through which a picture file becomes the working image: identifies BMP and
-// JPEG files by their first two bytes and hands them to their reader.
+// The one entry through which a picture file becomes the working image: tells BMP, JPEG,
+// PNG, GIF and WebP files apart by their first bytes and hands them to their reader.
 #pragma once
 
 #include <cstdint>

@@ -72,7 +72,7 @@ bool ImageStore::allocate(std::int32_t max_width, std::int32_t max_height, std::
     return false;
   }
   if (!working_memory.allocate(plane_bytes) || !processed_memory.allocate(plane_bytes) ||
-      !row_memory.allocate(static_cast<std::size_t>(max_width) * 3 + 3) ||
+      !row_memory.allocate(static_cast<std::size_t>(max_width) * 8) ||
       !column_memory.allocate(static_cast<std::size_t>(max_height) * 3 + 1)) {
     error = "cannot allocate an image store of " + std::to_string(max_width) + " x " +
             std::to_string(max_height) + " pixels (two planes of " +

@@ -44,7 +44,7 @@ struct ImageStore {
 
   BigBuffer working_memory;
   BigBuffer processed_memory;
-  BigBuffer row_memory;     // maxh * 3 + 3 bytes
+  BigBuffer row_memory;     // maxh * 8 bytes: a row of 16-bit RGBA samples at most
   BigBuffer column_memory;  // maxv * 3 + 1 bytes
 
   Plane working() const { return {static_cast<Pixel*>(working_memory.data()), maxh}; }

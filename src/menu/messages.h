@@ -33,6 +33,8 @@ constexpr std::string_view message_text(Status m) {
       return "Error: not palettized    ";
     case Status::kFileNotSaved:
       return "Error: file not saved    ";
+    case Status::kPictureDamaged:
+      return "Error: picture damaged   ";
   }
   return "                         ";
 }

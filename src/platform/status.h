@@ -16,6 +16,7 @@ enum class Status : std::uint8_t {
   kFileLoaded = 6,
   kNotPalettized = 7,
   kFileNotSaved = 8,
+  kPictureDamaged = 9,
 };
 
 }  // namespace platform

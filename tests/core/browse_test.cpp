@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/keys.h"
 #include "support/harness.h"
 #include "support/pictures.h"
 
@@ -27,15 +28,17 @@ TEST(Browse, NaturalOrderComparesDigitRunsAsNumbers) {
   EXPECT_EQ(names, expected);
 }
 
-TEST(Browse, ListingHasBmpThenJpgNamesInAnyLetterCase) {
+TEST(Browse, ListingGroupsBmpJpegPngGifWebpNamesInAnyLetterCase) {
   support::TempDir dir;
   for (const char* name :
-       {"b.bmp", "a.BMP", "z.jpg", "c.JPG", "x.jpeg", "y.png", "bmp", "p10.bmp", "p9.bmp"}) {
+       {"b.bmp", "a.BMP", "z.jpg", "c.JPG", "x.jpeg", "W.JPEG", "y.png", "Q.PNG", "h.gif", "g.Gif",
+        "m.webp", "k.WebP", "bmp", "p10.bmp", "p9.bmp", "n.tif", "o.webpx", "png"}) {
     dir.write(name, "x");
   }
   std::filesystem::create_directory(dir.path() / "folder.jpg");
-  const std::vector<std::string> expected = {"a.BMP", "b.bmp",      "p9.bmp", "p10.bmp",
-                                             "c.JPG", "folder.jpg", "z.jpg"};
+  const std::vector<std::string> expected = {"a.BMP", "b.bmp",      "p9.bmp", "p10.bmp", "W.JPEG",
+                                             "c.JPG", "folder.jpg", "x.jpeg", "z.jpg",   "Q.PNG",
+                                             "y.png", "g.Gif",      "h.gif",  "k.WebP",  "m.webp"};
   EXPECT_EQ(core::folder_listing(), expected);
 }
 
@@ -111,6 +114,24 @@ TEST(Browse, OtherLoadFailuresEndTheStepping) {
   h.dir.write("b.bmp", bmp(5));  // wider than the store
   h.dir.write("c.bmp", bmp(2));
   walk(h, "a.bmp", {{4, true, "a.bmp", platform::Status::kSizeTooLarge}});
+}
+
+TEST(Browse, DamagedPictureEndsTheSteppingAndLeavesThePictureShown) {
+  Harness h;
+  h.dir.write("a.bmp", support::bmp24(8, 6, 0x00C08040));
+  h.dir.write("b.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\4", 20));
+  h.dir.write("c.png", support::bmp24(2, 2, 0x000000));  // not reached
+  ASSERT_TRUE(h.start("a.bmp"));
+  std::uint32_t shown = 0;
+  h.screen.idle().then([&] { shown = h.pixel(320, 240); });
+  h.screen.extended(platform::scan::kF4).idle().then([&] {
+    EXPECT_EQ(h.text(23, 1, 25), "Error: picture damaged   ");
+    EXPECT_EQ(h.app.current_name, "a.bmp");
+    EXPECT_EQ(h.app.store.width, 8);
+    EXPECT_EQ(h.pixel(320, 240), shown);
+    EXPECT_NE(shown, 0u);  // the picture, not the background
+  });
+  EXPECT_EQ(h.run(), 0);
 }
 
 }  // namespace

@@ -1,13 +1,13 @@
-// veldran-convert: loads a BMP or JPEG picture and saves it as a BMP, printing the
-// program's own messages on stderr.
+// veldran-convert: loads a picture (BMP, JPEG, PNG, GIF or WebP) and saves it as a BMP, or
+// as a PNG when the output name ends in .png, printing the program's own messages on stderr.
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "formats/bmp_writer.h"
 #include "formats/loader.h"
+#include "formats/save.h"
 #include "image/multipalette.h"
 #include "image/palette.h"
 #include "image/pipeline.h"
@@ -76,7 +76,7 @@ int run(const convert::Options& options) {
   const img::ConstPlane source =
       img::shows_processed(colours) ? store.processed() : store.working();
   const img::ZonedPalettes zones = multipalette.result();
-  const platform::Status saved = formats::save_bmp(
+  const platform::Status saved = formats::save_picture(
       options.output, options.depth, source, store.width, store.height, palette->keys(),
       colours.pal_size, store.row_buffer(), {}, colours.multipalette ? &zones : nullptr);
   say(saved);

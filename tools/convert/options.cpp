@@ -231,10 +231,10 @@ constexpr std::array<OptionSpec, 21> kOptions = {{
 }  // namespace
 
 std::string_view usage_text() {
-  return "usage: veldran-convert IN OUT.bmp [options]\n"
-         "  Loads IN (a BMP or a JPEG, told apart by content), applies the flips, resizes,\n"
-         "  rotations and crops in the order given, then the colour stages, and saves the\n"
-         "  BMP file OUT.\n"
+  return "usage: veldran-convert IN OUT [options]\n"
+         "  Loads IN (a BMP, JPEG, PNG, GIF or WebP, told apart by content), applies the flips,\n"
+         "  resizes, rotations and crops in the order given, then the colour stages, and saves\n"
+         "  OUT: a PNG when its name ends in .png, else a BMP.\n"
          "  --depth 24|16|8      bits per pixel of OUT (default 24; 8 needs --palette)\n"
          "  --max W,H            largest picture held (default 4096,4096); larger pictures\n"
          "                       are cut to it and reported as too large\n"
