@@ -43,8 +43,7 @@ Loaded load(const std::string& path) {
   l.store->width = 5;
   l.store->height = 4;
   formats::JpegDecoder jpeg;
-  std::vector<std::uint8_t> buffer;
-  l.message = formats::load_picture(path, *l.store, jpeg, buffer).message;
+  l.message = formats::load_picture(path, *l.store, jpeg).message;
   return l;
 }
 
@@ -159,8 +158,7 @@ TEST(PictureFormats, SizeIsCheckedBeforeThePixels) {
     store.width = 5;
     store.height = 4;
     formats::JpegDecoder jpeg;
-    std::vector<std::uint8_t> buffer;
-    EXPECT_EQ(formats::load_picture(cases().file(name), store, jpeg, buffer).message,
+    EXPECT_EQ(formats::load_picture(cases().file(name), store, jpeg).message,
               Status::kSizeTooLarge);
     EXPECT_EQ(store.width, 5);
     EXPECT_EQ(store.height, 4);
