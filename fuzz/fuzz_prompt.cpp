@@ -58,7 +58,8 @@ bool prompt_input(const std::uint8_t* data, std::size_t size) {
         if (!typed.empty()) typed.pop_back();
       } else if (b == platform::kEscape) {
         typed.clear();
-      } else if (b >= 32 && typed.size() < kMaxLine) {
+      } else if (b >= 32 && b < 0x80 && typed.size() < kMaxLine) {
+        // (A byte from 0x80 up on its own is no UTF-8 character: it types nothing.)
         typed += static_cast<char>(b);
       }
     }

@@ -64,7 +64,18 @@ bool start_up(App& app, const std::string& settings_path, const std::string& fir
     error += " (maxh and maxv in " + settings_path + ")";
     return false;
   }
-  if (!app.history.allocate(History::bytes_for(s.maxh, s.maxv))) {
+  // Undo's memory is reserved like the planes and filled as it is used: together they must
+  // fit in the machine's memory, or an edit would fail long after start-up.
+  const std::uint64_t memory = img::physical_memory_bytes();
+  const std::uint64_t undo_bytes = History::bytes_for(s.maxh, s.maxv);
+  if (memory > 0 && 2 * undo_bytes > memory) {  // the planes take as much as undo
+    error = "an image store of " + std::to_string(s.maxh) + " x " + std::to_string(s.maxv) +
+            " pixels with its undo memory (" + std::to_string((2 * undo_bytes) >> 20) +
+            " MiB) does not fit in the machine's " + std::to_string(memory >> 20) +
+            " MiB of memory (maxh and maxv in " + settings_path + ")";
+    return false;
+  }
+  if (!app.history.allocate(undo_bytes)) {
     error = "cannot set aside the memory for undo (maxh and maxv in " + settings_path + ")";
     return false;
   }

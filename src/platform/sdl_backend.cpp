@@ -3,8 +3,12 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/keys.h"
+#include "platform/sdl_keys.h"
+#include "platform/utf8.h"
 
 namespace platform {
 
@@ -27,9 +31,21 @@ SdlScreen::~SdlScreen() {
 }
 
 bool SdlScreen::open_window(int width, int height, int, std::string& error) {
+  // Closing the one window then always gives SDL_QUIT, the close request counted below.
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "1");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
     error = std::string("cannot open a window: ") + SDL_GetError() +
             " (without a display, run it under xvfb-run)";
+    return false;
+  }
+  // Without a display SDL falls back to drivers that show nothing; the program would run
+  // unseen for ever.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const char* allowed = std::getenv(kAllowHeadlessVariable);
+  if (driver != nullptr &&
+      (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) &&
+      (allowed == nullptr || std::strcmp(allowed, "1") != 0)) {
+    error = "cannot open a window: no display (without a display, run it under xvfb-run)";
     return false;
   }
   window_ = std::make_unique<Window>();
@@ -98,92 +114,16 @@ void SdlScreen::show() {
   present_texture();
 }
 
-namespace {
-
-// Extended keys by SDL key code, as code 255 and a scan code.
-int extended_scan_of(SDL_Keycode key) {
-  switch (key) {
-    case SDLK_F1:
-      return scan::kF1;
-    case SDLK_F2:
-      return scan::kF2;
-    case SDLK_F3:
-      return scan::kF3;
-    case SDLK_F4:
-      return scan::kF4;
-    case SDLK_F11:
-      return scan::kF11;
-    case SDLK_F12:
-      return scan::kF12;
-    case SDLK_UP:
-      return scan::kUp;
-    case SDLK_DOWN:
-      return scan::kDown;
-    case SDLK_LEFT:
-      return scan::kLeft;
-    case SDLK_RIGHT:
-      return scan::kRight;
-    case SDLK_PAGEUP:
-      return scan::kPageUp;
-    case SDLK_PAGEDOWN:
-      return scan::kPageDown;
-    case SDLK_HOME:
-      return scan::kHome;
-    case SDLK_END:
-      return scan::kEnd;
-    default:
-      return -1;
-  }
-}
-
-// The keypad without Num Lock gives the same extended keys.
-int keypad_scan_of(SDL_Keycode key) {
-  switch (key) {
-    case SDLK_KP_8:
-      return scan::kUp;
-    case SDLK_KP_2:
-      return scan::kDown;
-    case SDLK_KP_4:
-      return scan::kLeft;
-    case SDLK_KP_6:
-      return scan::kRight;
-    case SDLK_KP_9:
-      return scan::kPageUp;
-    case SDLK_KP_3:
-      return scan::kPageDown;
-    case SDLK_KP_7:
-      return scan::kHome;
-    case SDLK_KP_1:
-      return scan::kEnd;
-    default:
-      return -1;
-  }
-}
-
-// One UTF-8 character as a Latin-1 byte, or -1.
-int latin1_of(const char* text) {
-  const auto* s = reinterpret_cast<const unsigned char*>(text);
-  if (s[0] < 0x80) return s[0];
-  if ((s[0] & 0xE0) == 0xC0 && (s[1] & 0xC0) == 0x80) {
-    const int cp = ((s[0] & 0x1F) << 6) | (s[1] & 0x3F);
-    return cp < 256 ? cp : -1;
-  }
-  return -1;
-}
-
-}  // namespace
-
 bool SdlScreen::handle(const void* raw) {
   const SDL_Event& e = *static_cast<const SDL_Event*>(raw);
   switch (e.type) {
     case SDL_QUIT:
+      // A close of the window brings SDL_WINDOWEVENT_CLOSE and then SDL_QUIT; SIGINT and
+      // SIGTERM bring SDL_QUIT alone. Only SDL_QUIT counts: one close, one request.
+      settle_pending_key();
       keys_.push_back(extended_key(scan::kClose));
       return true;
     case SDL_WINDOWEVENT:
-      if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
-        keys_.push_back(extended_key(scan::kClose));
-        return true;
-      }
       if (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
           e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
         present_texture();
@@ -191,65 +131,19 @@ bool SdlScreen::handle(const void* raw) {
       return false;
     case SDL_DROPFILE:
       if (e.drop.file != nullptr) {
-        dropped_.emplace_back(e.drop.file);
+        dropped_.emplace_back(e.drop.file);  // UTF-8, as the file system names it
         SDL_free(e.drop.file);
       }
       return true;
-    case SDL_TEXTINPUT: {
-      const SDL_Keymod mod = SDL_GetModState();
-      if ((mod & (KMOD_ALT | KMOD_CTRL)) != 0) return true;  // chords are not typing
-      const int c = latin1_of(e.text.text);
-      if (c > 0) keys_.emplace_back(1, static_cast<char>(c));
+    case SDL_TEXTINPUT:
+      text_input(e.text.text);
       return true;
-    }
-    case SDL_KEYDOWN: {
-      const SDL_Keycode key = e.key.keysym.sym;
-      const Uint16 mod = e.key.keysym.mod;
-      if (key == SDLK_LALT || key == SDLK_RALT) {
-        if (e.key.repeat == 0) alt_tap_ = true;
-        return true;
-      }
-      if ((mod & KMOD_ALT) != 0) {
-        alt_consumed_ = true;  // Alt held as a modifier does not open the menus
-        alt_tap_ = false;
-        if (key == SDLK_F4) keys_.push_back(extended_key(scan::kClose));
-        return true;
-      }
-      if (key == SDLK_F4 && (mod & KMOD_CTRL) != 0) {
-        keys_.push_back(extended_key(scan::kCtrlF4));
-        return true;
-      }
-      if ((mod & KMOD_CTRL) != 0 && (key == SDLK_z || key == SDLK_y)) {
-        keys_.emplace_back(1, key == SDLK_z ? kUndoKey : kRedoKey);
-        return true;
-      }
-      int code = extended_scan_of(key);
-      if (code < 0 && (mod & KMOD_NUM) == 0) code = keypad_scan_of(key);
-      if (code >= 0) {
-        keys_.push_back(extended_key(code));
-        return true;
-      }
-      switch (key) {
-        case SDLK_RETURN:
-        case SDLK_KP_ENTER:
-          keys_.emplace_back(1, kEnter);
-          return true;
-        case SDLK_TAB:
-          keys_.emplace_back(1, kTab);
-          return true;
-        case SDLK_ESCAPE:
-          keys_.emplace_back(1, kEscape);
-          return true;
-        case SDLK_BACKSPACE:
-          keys_.emplace_back(1, kBackspace);
-          return true;
-        default:
-          return true;  // characters arrive as text input
-      }
-    }
+    case SDL_KEYDOWN:
+      key_down(e.key.keysym.sym, e.key.keysym.mod, e.key.repeat != 0);
+      return true;
     case SDL_KEYUP:
       if (e.key.keysym.sym == SDLK_LALT || e.key.keysym.sym == SDLK_RALT) {
-        if ((SDL_GetModState() & KMOD_ALT) == 0) alt_consumed_ = false;
+        if (!alt_in(e.key.keysym.mod)) alt_consumed_ = false;
       }
       return true;
     case SDL_MOUSEMOTION:
@@ -262,10 +156,85 @@ bool SdlScreen::handle(const void* raw) {
   }
 }
 
+bool SdlScreen::alt_in(std::uint16_t mod) const {
+  return (mod & KMOD_LALT) != 0 || ((mod & KMOD_RALT) != 0 && !right_alt_is_altgr_);
+}
+
+void SdlScreen::key_down(std::int32_t key, std::uint16_t mod, bool repeat) {
+  settle_pending_key();
+  if (key == SDLK_LALT || (key == SDLK_RALT && !right_alt_is_altgr_)) {
+    if (!repeat) alt_tap_ = true;
+    return;
+  }
+  if (sdl_keys::is_modifier(key)) return;
+  const bool alt = alt_in(mod);
+  if (alt) {
+    alt_consumed_ = true;  // Alt held as a modifier does not open the menus
+    alt_tap_ = false;
+    if (key == SDLK_F4) {
+      keys_.push_back(extended_key(scan::kClose));
+      keys_.push_back(extended_key(scan::kClose));
+      return;
+    }
+  }
+  std::string keystroke;
+  const int extended = sdl_keys::extended_scan_of(key, mod);
+  if (key == SDLK_F4 && (mod & KMOD_CTRL) != 0) {
+    keystroke = extended_key(scan::kCtrlF4);
+  } else if (!alt && (mod & KMOD_CTRL) != 0 && (key == SDLK_z || key == SDLK_y)) {
+    keystroke = std::string(1, key == SDLK_z ? kUndoKey : kRedoKey);
+  } else if (!alt && extended >= 0) {
+    keystroke = extended_key(extended);
+  } else if (!alt && (key == SDLK_RETURN || key == SDLK_KP_ENTER)) {
+    keystroke = std::string(1, kEnter);
+  } else if (!alt && key == SDLK_TAB) {
+    keystroke = std::string(1, kTab);
+  } else if (!alt && key == SDLK_ESCAPE) {
+    keystroke = std::string(1, kEscape);
+  } else if (!alt && key == SDLK_BACKSPACE) {
+    keystroke = std::string(1, kBackspace);
+  } else {
+    // The character, if the key types one, follows as text input; else the key press is a
+    // keystroke without meaning.
+    pending_ = {true, key, mod, extended_key(sdl_keys::unassigned_scan_of(key))};
+    return;
+  }
+  keys_.push_back(std::move(keystroke));
+}
+
+void SdlScreen::text_input(const char* text) {
+  const std::string_view typed(text);
+  if (pending_.waiting) {
+    const bool chord = alt_in(pending_.mod) || (pending_.mod & KMOD_CTRL) != 0;
+    // Alt+Q brings the text "q": a chord, not typing. AltGr+Q brings "@": typing.
+    if (chord && sdl_keys::is_own_character(typed, pending_.key)) {
+      settle_pending_key();
+      return;
+    }
+    if ((pending_.mod & KMOD_RALT) != 0 && (pending_.mod & (KMOD_LALT | KMOD_CTRL)) == 0) {
+      right_alt_is_altgr_ = true;
+    }
+    pending_.waiting = false;
+  }
+  for (std::size_t at = 0; at < typed.size();) {
+    const std::size_t from = at;
+    const char32_t c = next_character(typed, at);
+    if (c >= 32 && c != 127 && c != kReplacement) keys_.emplace_back(typed.substr(from, at - from));
+  }
+}
+
+void SdlScreen::settle_pending_key() {
+  if (!pending_.waiting) return;
+  pending_.waiting = false;
+  keys_.push_back(std::move(pending_.keystroke));
+}
+
 bool SdlScreen::pump() {
   bool input = false;
   SDL_Event e;
   while (SDL_PollEvent(&e) != 0) input |= handle(&e);
+  // A key press and its text arrive together: a press still without text has none.
+  settle_pending_key();
   return input;
 }
 
@@ -283,7 +252,8 @@ bool SdlScreen::is_held(int scan_code) {
   switch (scan_code) {
     case scan::kAlt: {
       // A tap whose press and release both fell between two tests still counts once.
-      const bool down = state[SDL_SCANCODE_LALT] != 0 || state[SDL_SCANCODE_RALT] != 0;
+      const bool down =
+          state[SDL_SCANCODE_LALT] != 0 || (state[SDL_SCANCODE_RALT] != 0 && !right_alt_is_altgr_);
       const bool held = (down || alt_tap_) && !alt_consumed_;
       alt_tap_ = false;
       return held;
@@ -330,7 +300,10 @@ void SdlScreen::pause(int milliseconds) {
     // Until a key is pending; it stays pending.
     while (keys_.empty()) {
       SDL_Event e;
-      if (SDL_WaitEvent(&e) != 0) handle(&e);
+      if (SDL_WaitEvent(&e) != 0) {
+        handle(&e);
+        pump();
+      }
     }
     return;
   }
@@ -340,7 +313,8 @@ void SdlScreen::pause(int milliseconds) {
     if (now >= end) return;
     SDL_Event e;
     if (SDL_WaitEventTimeout(&e, static_cast<int>(end - now)) != 0) {
-      if (handle(&e)) return;  // input ends the wait early
+      const bool input = handle(&e);
+      if (pump() || input) return;  // input ends the wait early
     }
   }
 }

@@ -1,5 +1,7 @@
 // The screen in a real window (SDL2): the screen is shown scaled by the largest whole factor
-// that fits the window, letterboxed, with sharp pixels.
+// that fits the window, letterboxed, with sharp pixels. SDL's offscreen and dummy video
+// drivers show nothing, so they are refused (as no display) unless the environment variable
+// VELDRAN_ALLOW_HEADLESS is 1, as the tests set it.
 #pragma once
 
 #include <deque>
@@ -10,6 +12,8 @@
 #include "platform/screen.h"
 
 namespace platform {
+
+inline constexpr const char* kAllowHeadlessVariable = "VELDRAN_ALLOW_HEADLESS";
 
 class SdlScreen : public Screen {
  public:
@@ -30,9 +34,21 @@ class SdlScreen : public Screen {
 
  private:
   struct Window;
+  // A key press that may still bring its character as text input; without one it is the
+  // `keystroke` given here.
+  struct PendingKey {
+    bool waiting = false;
+    std::int32_t key = 0;
+    std::uint16_t mod = 0;
+    std::string keystroke;
+  };
   // Takes every waiting event; returns true when any input arrived.
   bool pump();
-  bool handle(const void* raw);
+  bool handle(const void* event);
+  void key_down(std::int32_t key, std::uint16_t mod, bool repeat);
+  void text_input(const char* text);
+  void settle_pending_key();
+  bool alt_in(std::uint16_t mod) const;
   void present_texture();
 
   std::unique_ptr<Window> window_;
@@ -40,8 +56,12 @@ class SdlScreen : public Screen {
   std::deque<std::string> keys_;
   std::deque<std::string> dropped_;
   std::vector<std::uint32_t> rgb_;
+  PendingKey pending_;
   bool alt_tap_ = false;       // an Alt press not yet seen by is_held
   bool alt_consumed_ = false;  // Alt used as a modifier (Alt+F4): not a menu press
+  // Right Alt has typed a character of its own (AltGr+Q gave "@"): on this keyboard it is
+  // AltGr, which types characters and is no Alt key.
+  bool right_alt_is_altgr_ = false;
 };
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 // history's own bounds.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
@@ -141,6 +142,17 @@ TEST(Undo, TheOldestStatesGiveWayAndANewOperationEndsRedo) {
   EXPECT_EQ(store.working().at(0, 0), 4u);
   ASSERT_TRUE(history.redo(store, view));
   EXPECT_EQ(store.working().at(0, 0), 9u);
+}
+
+// Two planes that fit in the machine's memory are refused when undo's two more do not.
+TEST(Undo, TheStartUpMemoryCheckCountsTheUndoMemory) {
+  const std::uint64_t memory = img::physical_memory_bytes();
+  if (memory == 0) GTEST_SKIP() << "the machine's memory size is unknown";
+  // A square store whose planes take a third of the memory: four planes take more than all.
+  const auto side = static_cast<int>(std::sqrt(static_cast<double>(memory) / 24));
+  Harness h(support::settings_text(18, 32, side * 2, side));
+  EXPECT_FALSE(h.start());
+  EXPECT_NE(h.error.find("undo"), std::string::npos) << h.error;
 }
 
 }  // namespace
