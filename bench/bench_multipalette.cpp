@@ -143,8 +143,7 @@ int main(int argc, char** argv) {
   std::printf("%-10s %-18s %9s %9s %9s %9s %8s %8s\n", "setting", "picture", "ours dB", "ours ms",
               "peer dB", "peer ms", "dB diff", "time");
   for (const std::string& path : o.pictures) {
-    if (formats::load_picture(path, store, *jpeg).message !=
-        platform::Status::kFileLoaded) {
+    if (formats::load_picture(path, store, *jpeg).message != platform::Status::kFileLoaded) {
       std::fprintf(stderr, "bench_multipalette: cannot load %s; skipped\n", path.c_str());
       continue;
     }

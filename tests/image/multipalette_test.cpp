@@ -1,3 +1,5 @@
+#include "image/multipalette.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include <vector>
 
 #include "formats/loader.h"
-#include "image/multipalette.h"
 #include "image/multipalette_kernels.h"
 #include "image/palette.h"
 #include "test_picture.h"
