@@ -4,8 +4,8 @@
 //
 //   bench_multipalette [--peer PROGRAM] [--runs N] [--peer-runs N] [--threads N] [PICTURE...]
 //
-// Pictures are decoded by Veldran's own loader (JPEG or BMP); without any, the shared
-// benchmark photographs are used. The peer gets the decoded picture as a 24-bit BMP and is
+// Pictures are decoded by Veldran's own loader (JPEG or BMP); without any, the benchmark
+// photographs in bench/pictures are used. The peer gets the decoded picture as a 24-bit BMP and is
 // run as `PROGRAM IN.bmp OUT.bmp -tw:W -th:H -npal:N -cols:K -rgba:6668 -dither:none`; its
 // time includes reading and writing those files. Our time is the stage alone, measured warm
 // (median of --runs runs after one untimed run), as wall time and as the CPU time of both
@@ -115,7 +115,7 @@ bool parse(int argc, char** argv, Options& o) {
   }
   if (o.pictures.empty()) {
     for (const char* p : kPictures)
-      o.pictures.push_back(std::string(VELDRAN_SHARED_DIR) + "/bench/" + p);
+      o.pictures.push_back(std::string(VELDRAN_BENCH_PICTURES) + "/" + p);
   }
   return true;
 }
@@ -132,7 +132,6 @@ int main(int argc, char** argv) {
     return 1;
   }
   auto jpeg = std::make_unique<formats::JpegDecoder>();
-  std::vector<std::uint8_t> buffer;
   img::Multipalette stage;
   if (!stage.reserve(4096, 4096)) return 1;
   stage.set_threads(o.threads);
@@ -144,8 +143,7 @@ int main(int argc, char** argv) {
   std::printf("%-10s %-18s %9s %9s %9s %9s %8s %8s\n", "setting", "picture", "ours dB", "ours ms",
               "peer dB", "peer ms", "dB diff", "time");
   for (const std::string& path : o.pictures) {
-    if (formats::load_picture(path, store, *jpeg, buffer).message !=
-        platform::Status::kFileLoaded) {
+    if (formats::load_picture(path, store, *jpeg).message != platform::Status::kFileLoaded) {
       std::fprintf(stderr, "bench_multipalette: cannot load %s; skipped\n", path.c_str());
       continue;
     }
@@ -186,7 +184,7 @@ int main(int argc, char** argv) {
           if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) times.back() = 0;
         }
         peer_ms = median(times);
-        if (peer_ms > 0 && formats::load_picture(out_bmp, peer_store, *jpeg, buffer).message ==
+        if (peer_ms > 0 && formats::load_picture(out_bmp, peer_store, *jpeg).message ==
                                platform::Status::kFileLoaded) {
           peer_psnr = psnr(store.working(), peer_store.working(), store.width, store.height);
         }

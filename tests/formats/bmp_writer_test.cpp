@@ -195,9 +195,7 @@ TEST(BmpWriter, EightBitMultipaletteLayout) {
   img::ImageStore back;
   make_store(back, 64, 64);
   formats::JpegDecoder jpeg;
-  std::vector<std::uint8_t> buffer;
-  ASSERT_EQ(formats::load_picture(dir.file("m.bmp"), back, jpeg, buffer).message,
-            Status::kFileLoaded);
+  ASSERT_EQ(formats::load_picture(dir.file("m.bmp"), back, jpeg).message, Status::kFileLoaded);
   for (std::int32_t y = 0; y < 13; ++y)
     for (std::int32_t x = 0; x < 23; ++x)
       ASSERT_EQ(back.working().at(x, y), pic.store.working().at(x, y)) << x << "," << y;

@@ -1,3 +1,5 @@
+#include "image/multipalette.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include <vector>
 
 #include "formats/loader.h"
-#include "image/multipalette.h"
 #include "image/multipalette_kernels.h"
 #include "image/palette.h"
 #include "test_picture.h"
@@ -202,9 +203,8 @@ TEST(Multipalette, OnePaletteDoesAtLeastAsWellAsTheSinglePalette) {
   std::string error;
   ASSERT_TRUE(store.allocate(640, 480, error));
   auto jpeg = std::make_unique<formats::JpegDecoder>();
-  std::vector<std::uint8_t> buffer;
   formats::load_picture(std::string(VELDRAN_SOURCE_DIR) + "/samples/p03_640x480_420.jpg", store,
-                        *jpeg, buffer);
+                        *jpeg);
   ASSERT_EQ(store.width, 640);
   for (std::int32_t y = 0; y < photo.h; ++y)
     for (std::int32_t x = 0; x < photo.w; ++x)
