@@ -4,8 +4,8 @@
 //
 //   bench_multipalette [--peer PROGRAM] [--runs N] [--peer-runs N] [--threads N] [PICTURE...]
 //
-// Pictures are decoded by Veldran's own loader (JPEG or BMP); without any, the shared
-// benchmark photographs are used. The peer gets the decoded picture as a 24-bit BMP and is
+// Pictures are decoded by Veldran's own loader (JPEG or BMP); without any, the benchmark
+// photographs in bench/pictures are used. The peer gets the decoded picture as a 24-bit BMP and is
 // run as `PROGRAM IN.bmp OUT.bmp -tw:W -th:H -npal:N -cols:K -rgba:6668 -dither:none`; its
 // time includes reading and writing those files. Our time is the stage alone, measured warm
 // (median of --runs runs after one untimed run), as wall time and as the CPU time of both
@@ -115,7 +115,7 @@ bool parse(int argc, char** argv, Options& o) {
   }
   if (o.pictures.empty()) {
     for (const char* p : kPictures)
-      o.pictures.push_back(std::string(VELDRAN_SHARED_DIR) + "/bench/" + p);
+      o.pictures.push_back(std::string(VELDRAN_BENCH_PICTURES) + "/" + p);
   }
   return true;
 }

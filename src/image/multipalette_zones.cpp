@@ -14,6 +14,30 @@ using multipalette::kNoError;
 using multipalette::PartScratch;
 using multipalette::Sums;
 
+// The lowest (error, palette) pairs offered so far, lowest first; at most `keep` of them.
+struct Ranking {
+  std::uint64_t error[multipalette::kCandidates];
+  std::int32_t palette[multipalette::kCandidates];
+  std::int32_t held = 0, keep = 1;
+
+  // An offer above this cannot be kept.
+  std::uint64_t bound() const { return held == keep && held > 0 ? error[held - 1] : kNoError; }
+
+  void offer(std::int32_t p, std::uint64_t e) {
+    std::int32_t i = held;
+    for (; i > 0 && (e < error[i - 1] || (e == error[i - 1] && p < palette[i - 1])); --i) {
+      if (i < keep) {
+        error[i] = error[i - 1];
+        palette[i] = palette[i - 1];
+      }
+    }
+    if (i >= keep) return;
+    error[i] = e;
+    palette[i] = p;
+    if (held < keep) ++held;
+  }
+};
+
 // Zones [from, to) of a job over n zones split in two.
 void zone_range(std::int32_t n, int part, std::int32_t& from, std::int32_t& to) {
   from = part == 0 ? 0 : n / 2;
@@ -101,7 +125,7 @@ void Multipalette::Work::summarise() {
 
 void Multipalette::Work::assign_all(bool all_palettes) {
   constexpr std::int32_t kKeep = multipalette::kCandidates;
-  const std::int32_t keep = std::min(kKeep, palette_count);
+  const std::int32_t keep = std::clamp(palette_count, 1, kKeep);
   all_colours->count = 0;
   for (std::int32_t p = 0; p < palette_count; ++p) {
     colour_first[p] = all_colours->count;
@@ -131,26 +155,11 @@ void Multipalette::Work::assign_all(bool all_palettes) {
         }
         return e;
       };
-      // The `keep` lowest (error, palette) pairs so far, lowest first.
-      std::uint64_t error[kKeep];
-      std::int32_t palette[kKeep];
-      std::int32_t held = 0;
+      Ranking best;
+      best.keep = keep;
       auto offer = [&](std::int32_t p) {
         if (palettes[p].count == 0) return;
-        const std::uint64_t e =
-            small ? small_zone_error(p)
-                  : zone_error_under(z, p, held == keep ? error[keep - 1] : kNoError);
-        auto before = [&](std::int32_t i) {
-          return e < error[i] || (e == error[i] && p < palette[i]);
-        };
-        if (held == keep && !before(keep - 1)) return;
-        std::int32_t i = held < keep ? held++ : keep - 1;
-        for (; i > 0 && before(i - 1); --i) {
-          error[i] = error[i - 1];
-          palette[i] = palette[i - 1];
-        }
-        error[i] = e;
-        palette[i] = p;
+        best.offer(p, small ? small_zone_error(p) : zone_error_under(z, p, best.bound()));
       };
       // The zone's own palette first: its error bounds the search well from the start.
       const std::int32_t own = zone_palette[z];
@@ -160,13 +169,15 @@ void Multipalette::Work::assign_all(bool all_palettes) {
         const std::int32_t p = all_palettes ? i : candidates[i];
         if (p != own) offer(p);
       }
+      const std::uint64_t* error = best.error;
+      const std::int32_t* palette = best.palette;
       zone_palette[z] = static_cast<std::uint8_t>(palette[0]);
       zone_error[z] = error[0];
-      zone_second[z] = static_cast<std::uint8_t>(palette[held > 1 ? 1 : 0]);
-      zone_second_close[z] = held > 1 && error[1] - error[0] <= error[0] / 2;
+      zone_second[z] = static_cast<std::uint8_t>(palette[best.held > 1 ? 1 : 0]);
+      zone_second_close[z] = best.held > 1 && error[1] - error[0] <= error[0] / 2;
       if (all_palettes) {
         for (std::int32_t i = 0; i < kKeep; ++i) {
-          candidates[i] = static_cast<std::uint8_t>(palette[i < held ? i : 0]);
+          candidates[i] = static_cast<std::uint8_t>(palette[i < best.held ? i : 0]);
         }
       }
     }
