@@ -129,8 +129,9 @@ void encode_bmp_row(int depth, const img::Pixel* row, std::int32_t width,
   } else {
     for (std::int32_t zx = 0, x = 0; x < width; ++zx) {
       const bool last = zx >= zones_across - 1;
-      const std::int32_t end =
-          last ? width : std::min<std::int64_t>(width, std::int64_t{x} + zone_width);
+      const std::int32_t end = last ? width
+                                    : static_cast<std::int32_t>(std::min<std::int64_t>(
+                                          width, std::int64_t{x} + zone_width));
       const std::int32_t block = zone_blocks[last ? zones_across - 1 : zx];
       for (; x < end; ++x) *p++ = palette->find(key_of(row[x]), block);
     }

@@ -163,9 +163,9 @@ struct Multipalette::Work {
   // Lists the sampled zones by palette (members, member_first) for palettes
   // 0 ... palette_count - 1.
   void list_members();
-  // Builds palette p from the points of `count` zones listed at `zones`: from scratch by a
+  // Builds palette p from the points of `count` zones listed at `list`: from scratch by a
   // median cut, or from its current colours; then k-means over the pooled cells.
-  void build_palette(int part, std::int32_t p, const std::uint32_t* zones, std::int32_t count,
+  void build_palette(int part, std::int32_t p, const std::uint32_t* list, std::int32_t count,
                      bool fresh);
   // Moves part of palette g's zones to the unused palette `fresh` and builds both; false when
   // g's zones cannot be told apart.
