@@ -22,7 +22,7 @@ define="-DVELDRAN_SOURCE_DIR=\"$root\""
 # Every source of the program but the window backend and the window program's main, and
 # every target's entry.
 {
-  find "$root/src" -name '*.cpp' ! -name sdl_backend.cpp ! -name main.cpp
+  find "$root/src" -name '*.cpp' ! -name 'sdl_*.cpp' ! -name main.cpp
   find "$here" -name 'fuzz_*.cpp'
 } | sort >"$out/sources"
 rm -f "$out"/obj/*.o "$out/libveldran.a"
