@@ -43,8 +43,8 @@ void on_bus_error(int, siginfo_t* info, void*) {
   const auto* at = static_cast<const std::uint8_t*>(info->si_addr);
   const std::uint8_t* begin = g_bus.begin;
   if (begin != nullptr && at >= begin && at < begin + g_bus.size) {
-    const auto page = reinterpret_cast<std::uintptr_t>(at) & ~(g_bus.page - 1);
-    if (::mmap(reinterpret_cast<void*>(page), g_bus.page, PROT_READ,
+    const std::uint8_t* page = at - (reinterpret_cast<std::uintptr_t>(at) & (g_bus.page - 1));
+    if (::mmap(const_cast<std::uint8_t*>(page), g_bus.page, PROT_READ,
                MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
       g_bus.hit = 1;
       return;

@@ -44,7 +44,7 @@ class SdlScreen : public Screen {
   };
   // Takes every waiting event; returns true when any input arrived.
   bool pump();
-  bool handle(const void* event);
+  bool handle(const void* raw);
   void key_down(std::int32_t key, std::uint16_t mod, bool repeat);
   void text_input(const char* text);
   void settle_pending_key();
