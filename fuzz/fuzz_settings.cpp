@@ -60,8 +60,9 @@ bool settings_input(const std::uint8_t* data, std::size_t size) {
 
   core::DisplayMode mode;
   if (core::display_mode(s.mode, mode)) {
-    if (mode.width < 320 || mode.height < 200 || mode.width > 8192 || mode.height > 8192 ||
-        mode.columns < 1 || mode.rows < 1 || mode.height / mode.rows < 8) {
+    // Every mode accepted holds the widest and tallest panels' text grid.
+    if (mode.columns < 34 || mode.rows < 23 || mode.width > 8192 || mode.height > 8192 ||
+        mode.height / mode.rows < 8) {
       return false;
     }
   }
