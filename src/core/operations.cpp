@@ -216,8 +216,7 @@ bool step_history(App& app, bool forward) {
   if (app.store.width == w && app.store.height == h) {
     app.view = view;
   } else if (app.option(option::kAutomatic)) {
-    img::fit_to_screen(app.view, app.store.width, app.store.height, app.screen_record.width,
-                       app.screen_record.height);
+    fit_to_screen(app);
   }
   request_redraw(app, img::Redraw::kFull);
   app.frame.reprocess_request = true;
