@@ -96,8 +96,7 @@ TEST(Kernels, BasisSumMatchesThePlainSumOnRandomBlocks) {
   const SumKernel kernels[] = {select_sum_kernel(), sum_basis_generic};
   for (int trial = 0; trial < 3000; ++trial) {
     std::int16_t coef[64] = {};
-    std::uint8_t nonzero[64];
-    int count = 0;
+    BlockCoefs block{};
     const int wanted = trial % 65;
     std::vector<int> positions(64);
     for (int i = 0; i < 64; ++i) positions[i] = i;
@@ -108,13 +107,14 @@ TEST(Kernels, BasisSumMatchesThePlainSumOnRandomBlocks) {
       int v = kind == 0 ? (rng() % 2 ? 32767 : -32768) : static_cast<int>(rng() % 2001) - 1000;
       if (v == 0) v = 1;
       coef[positions[i]] = static_cast<std::int16_t>(v);
-      nonzero[count++] = static_cast<std::uint8_t>(positions[i]);
+      block.value[block.count] = coef[positions[i]];
+      block.pos[block.count++] = static_cast<std::uint8_t>(positions[i]);
     }
     alignas(32) std::int32_t expected[64];
     sum_basis_reference(coef, table, expected);
     for (SumKernel kernel : kernels) {
-      alignas(32) std::int32_t got[64];
-      kernel(coef, nonzero, count, table, got);
+      alignas(64) std::int32_t got[64];
+      kernel(block, table, got);
       ASSERT_TRUE(std::equal(got, got + 64, expected)) << "trial " << trial;
     }
   }

@@ -30,7 +30,7 @@ bool build_huffman_table(HuffmanTable& table) {
     table.offset[length] = n;
     for (int i = 0; i < count; ++i, ++n, ++code) {
       if (length > kLookaheadBits) continue;
-      // Every 9-bit pattern that starts with this code decodes to it.
+      // Every lookahead pattern that starts with this code decodes to it.
       const int spread = kLookaheadBits - length;
       const int base = code << spread;
       for (int k = 0; k < (1 << spread); ++k) {

@@ -1,5 +1,5 @@
 // Huffman tables: the file's counts and symbols, the generated codes, and the lookup
-// structures that decode a symbol in one table access for codes of up to 9 bits.
+// structures that decode a symbol in one table access for codes of up to 10 bits.
 #pragma once
 
 #include <array>
@@ -7,7 +7,7 @@
 
 namespace formats::jpeg {
 
-constexpr int kLookaheadBits = 9;
+constexpr int kLookaheadBits = 10;
 constexpr int kMaxSymbols = 2048;
 
 struct HuffmanTable {
@@ -16,10 +16,10 @@ struct HuffmanTable {
   std::array<std::uint16_t, kMaxSymbols> codes{};
   int symbol_count = 0;
 
-  // fast[next 9 bits] = (length << 8) | symbol for codes of up to 9 bits; 0 for longer codes.
+  // fast[next 10 bits] = (length << 8) | symbol for codes of up to 10 bits, else 0.
   std::array<std::uint16_t, 1 << kLookaheadBits> fast{};
-  // For AC use: fast_ac[next 9 bits] = value << 16 | symbol << 8 | bits taken, when the
-  // code and the value bits that follow it fit in those 9 bits; 0 otherwise.
+  // For AC use: fast_ac[next 10 bits] = value << 16 | symbol << 8 | bits taken, when the
+  // code and the value bits that follow it fit in those 10 bits; 0 otherwise.
   std::array<std::int32_t, 1 << kLookaheadBits> fast_ac{};
   // Codes of length L are the values first[L] .. limit[L] - 1; offset[L] is the index of
   // the first symbol of length L.

@@ -7,39 +7,78 @@ namespace formats::jpeg {
 namespace {
 
 using V8 = std::uint32_t __attribute__((vector_size(32), may_alias));
+using V16 = std::uint32_t __attribute__((vector_size(64), may_alias));
 
-// Shared body of the kernels; compiled once per instruction set by its callers.
-[[gnu::always_inline]] inline void sum_body(const std::int16_t* coef, const std::uint8_t* nonzero,
-                                            int count, const BasisTable& table,
+// The weighted basis images of the listed coefficients, added into accumulators that are
+// named one by one so that they stay in registers. Unsigned arithmetic wraps like the
+// two's-complement sums it stands for. Shared body of the kernels; compiled once per
+// instruction set by its callers.
+[[gnu::always_inline]] inline void sum_body(const BlockCoefs& block, const BasisTable& table,
                                             std::int32_t* samples) {
-  V8 acc[8];
+  V8 a0{}, a1{}, a2{}, a3{}, a4{}, a5{}, a6{}, a7{};
   int k = 0;
-  if (count > 0 && nonzero[0] == 0) {
+  if (block.count > 0 && block.pos[0] == 0) {
     // Every weight of the DC coefficient is 32768: its basis image is flat.
-    const auto f = static_cast<std::uint32_t>(static_cast<std::int32_t>(coef[0]));
-    const V8 flat = V8{} + (f << 15);
-    for (V8& a : acc) a = flat;
+    const auto f = static_cast<std::uint32_t>(static_cast<std::int32_t>(block.value[0]));
+    a0 = V8{} + (f << 15);
+    a1 = a2 = a3 = a4 = a5 = a6 = a7 = a0;
     k = 1;
-  } else {
-    for (V8& a : acc) a = V8{};
   }
-  for (; k < count; ++k) {
-    const int d = nonzero[k];
-    // Unsigned arithmetic wraps like the two's-complement sums it stands for.
-    const auto f = static_cast<std::uint32_t>(static_cast<std::int32_t>(coef[d]));
-    const V8* b = reinterpret_cast<const V8*>(table.w[d]);
-    for (int i = 0; i < 8; ++i) acc[i] += b[i] * f;
+  for (; k < block.count; ++k) {
+    const auto f = static_cast<std::uint32_t>(static_cast<std::int32_t>(block.value[k]));
+    const V8* b = reinterpret_cast<const V8*>(table.w[block.pos[k]]);
+    a0 += b[0] * f;
+    a1 += b[1] * f;
+    a2 += b[2] * f;
+    a3 += b[3] * f;
+    a4 += b[4] * f;
+    a5 += b[5] * f;
+    a6 += b[6] * f;
+    a7 += b[7] * f;
   }
   V8* out = reinterpret_cast<V8*>(samples);
-  for (int i = 0; i < 8; ++i) out[i] = acc[i];
+  out[0] = a0;
+  out[1] = a1;
+  out[2] = a2;
+  out[3] = a3;
+  out[4] = a4;
+  out[5] = a5;
+  out[6] = a6;
+  out[7] = a7;
 }
 
 #if defined(__x86_64__) || defined(__i386__)
-__attribute__((target("avx2"))) void sum_basis_avx2(const std::int16_t* coef,
-                                                    const std::uint8_t* nonzero, int count,
+__attribute__((target("avx2"))) void sum_basis_avx2(const BlockCoefs& block,
                                                     const BasisTable& table,
                                                     std::int32_t* samples) {
-  sum_body(coef, nonzero, count, table, samples);
+  sum_body(block, table, samples);
+}
+
+// The same with 16 samples to a register: half the instructions.
+__attribute__((target("avx512f"))) void sum_basis_avx512(const BlockCoefs& block,
+                                                         const BasisTable& table,
+                                                         std::int32_t* samples) {
+  V16 a0{}, a1{}, a2{}, a3{};
+  int k = 0;
+  if (block.count > 0 && block.pos[0] == 0) {
+    const auto f = static_cast<std::uint32_t>(static_cast<std::int32_t>(block.value[0]));
+    a0 = V16{} + (f << 15);
+    a1 = a2 = a3 = a0;
+    k = 1;
+  }
+  for (; k < block.count; ++k) {
+    const auto f = static_cast<std::uint32_t>(static_cast<std::int32_t>(block.value[k]));
+    const V16* b = reinterpret_cast<const V16*>(table.w[block.pos[k]]);
+    a0 += b[0] * f;
+    a1 += b[1] * f;
+    a2 += b[2] * f;
+    a3 += b[3] * f;
+  }
+  V16* out = reinterpret_cast<V16*>(samples);
+  out[0] = a0;
+  out[1] = a1;
+  out[2] = a2;
+  out[3] = a3;
 }
 #endif
 
@@ -84,13 +123,13 @@ void sum_basis_reference(const std::int16_t* coef, const BasisTable& table, std:
   for (int j = 0; j < 64; ++j) samples[j] = static_cast<std::int32_t>(acc[j]);
 }
 
-void sum_basis_generic(const std::int16_t* coef, const std::uint8_t* nonzero, int count,
-                       const BasisTable& table, std::int32_t* samples) {
-  sum_body(coef, nonzero, count, table, samples);
+void sum_basis_generic(const BlockCoefs& block, const BasisTable& table, std::int32_t* samples) {
+  sum_body(block, table, samples);
 }
 
 SumKernel select_sum_kernel() {
 #if defined(__x86_64__) || defined(__i386__)
+  if (__builtin_cpu_supports("avx512f")) return sum_basis_avx512;
   if (__builtin_cpu_supports("avx2")) return sum_basis_avx2;
 #endif
   return sum_basis_generic;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "formats/jpeg/tables.h"
+
 namespace formats::jpeg {
 
 struct alignas(64) BasisTable {
@@ -18,13 +20,10 @@ void build_basis_table(BasisTable& table);
 // natural order. The straightforward version, kept as the oracle for the fast one.
 void sum_basis_reference(const std::int16_t* coef, const BasisTable& table, std::int32_t* samples);
 
-// The same sum over the listed positions only (`nonzero` holds `count` natural positions,
-// coefficients elsewhere are zero). `samples` must be 32-byte aligned.
-using SumKernel = void (*)(const std::int16_t* coef, const std::uint8_t* nonzero, int count,
-                           const BasisTable& table, std::int32_t* samples);
+// The same sum over the listed coefficients of a block. `samples` must be 64-byte aligned.
+using SumKernel = void (*)(const BlockCoefs& block, const BasisTable& table, std::int32_t* samples);
 
-void sum_basis_generic(const std::int16_t* coef, const std::uint8_t* nonzero, int count,
-                       const BasisTable& table, std::int32_t* samples);
+void sum_basis_generic(const BlockCoefs& block, const BasisTable& table, std::int32_t* samples);
 
 // The fastest kernel this processor runs.
 SumKernel select_sum_kernel();

@@ -39,8 +39,8 @@ struct McuWriter {
       if (y0 + 8 > w.maxv) return false;
       if (!chroma_ready) {
         if (w.colour) {
-          w.sum(s.coef[4], s.nonzero[4], s.nonzero_count[4], *w.basis, s.samples[4]);
-          w.sum(s.coef[5], s.nonzero[5], s.nonzero_count[5], *w.basis, s.samples[5]);
+          w.sum(s.blocks[4], *w.basis, s.samples[4]);
+          w.sum(s.blocks[5], *w.basis, s.samples[5]);
           block.cb = s.samples[4];
           block.cr = s.samples[5];
         } else {
@@ -50,7 +50,7 @@ struct McuWriter {
         chroma_ready = true;
       }
       const int k = by * w.h1 + bx;
-      w.sum(s.coef[k], s.nonzero[k], s.nonzero_count[k], *w.basis, s.samples[k]);
+      w.sum(s.blocks[k], *w.basis, s.samples[k]);
       block.luma = s.samples[k];
       block.col0 = w.h1 == 2 ? bx * 4 : 0;
       block.row0 = w.v1 == 2 ? by * 4 : 0;

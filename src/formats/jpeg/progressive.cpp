@@ -153,22 +153,18 @@ inline bool ac_refine(BitReader& bits, const HuffmanTable& table, int ss, int se
   return true;
 }
 
-// Dequantises a stored block into scratch slot `k`, in natural order with its nonzero list,
-// exactly as the single-scan decoder fills a slot.
-inline void load_slot(const std::int16_t* block, const std::uint8_t* quant, ScanScratch& s, int k) {
-  std::int16_t* coef = s.coef[k];
-  std::uint8_t* nonzero = s.nonzero[k];
-  for (int i = 0; i < s.nonzero_count[k]; ++i) coef[nonzero[i]] = 0;
+// Dequantises a stored block into a block of listed coefficients, exactly as the single-scan
+// decoder fills one.
+inline void load_block(const std::int16_t* block, const std::uint8_t* quant, BlockCoefs& out) {
   int count = 0;
   for (std::uint64_t mask = nonzero_mask(block); mask != 0; mask &= mask - 1) {
     const int i = __builtin_ctzll(mask);
     const auto f = static_cast<std::int16_t>(quant[i] * block[i]);
-    const int natural = kZigzag[i];
-    coef[natural] = f;
-    nonzero[count] = static_cast<std::uint8_t>(natural);
+    out.value[count] = f;
+    out.pos[count] = kZigzag[i];
     count += f != 0;
   }
-  s.nonzero_count[k] = count;
+  out.count = count;
 }
 
 std::int32_t ceil_div(std::int32_t a, std::int32_t b) {
@@ -389,13 +385,13 @@ bool CoefficientDecoder::place(const McuWriter& writer, ScanScratch& scratch) co
     for (std::int32_t mx = 0; mx < mcu_cols_; ++mx) {
       for (int v = 0; v < luma.v; ++v) {
         for (int h = 0; h < luma.h; ++h) {
-          load_slot(luma.block(mx * luma.h + h, my * luma.v + v), luma.quant.data(), scratch,
-                    v * luma.h + h);
+          load_block(luma.block(mx * luma.h + h, my * luma.v + v), luma.quant.data(),
+                     scratch.blocks[v * luma.h + h]);
         }
       }
       if (components_ == 3) {
-        load_slot(planes_[1].block(mx, my), planes_[1].quant.data(), scratch, 4);
-        load_slot(planes_[2].block(mx, my), planes_[2].quant.data(), scratch, 5);
+        load_block(planes_[1].block(mx, my), planes_[1].quant.data(), scratch.blocks[4]);
+        load_block(planes_[2].block(mx, my), planes_[2].quant.data(), scratch.blocks[5]);
       }
       if (!place_mcu(writer, scratch, block, mx * 8 * luma.h, my * 8 * luma.v)) return true;
     }

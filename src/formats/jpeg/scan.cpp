@@ -10,34 +10,27 @@
 namespace formats {
 namespace {
 
-using jpeg::decode_symbol;
-using jpeg::receive_value;
 using platform::Status;
 
-// Decodes one block's coefficients into slot `k`, dequantised and in natural order.
+// Decodes one block's coefficients into `out`, dequantised, with their natural positions.
 [[gnu::always_inline]] inline bool decode_block_bits(jpeg::BitReader& bits,
                                                      const jpeg::Tables& tables,
                                                      jpeg::Component& component,
-                                                     jpeg::ScanScratch& scratch, int k) {
-  std::int16_t* coef = scratch.coef[k];
-  std::uint8_t* nonzero = scratch.nonzero[k];
-  for (int i = 0; i < scratch.nonzero_count[k]; ++i) coef[nonzero[i]] = 0;
-  int count = 0;
+                                                     jpeg::BlockCoefs& out) {
   const std::uint8_t* quant = tables.quant[component.quant].data();
-
   bits.refill();
-  const int dc_symbol = decode_symbol(bits, tables.huffman[component.dc_table]);
+  // A DC symbol is the size of the difference that follows it: the AC look-up, run zero.
+  std::int32_t diff = 0;
+  const int dc_symbol = jpeg::decode_ac(bits, tables.huffman[component.dc_table], diff);
   if (dc_symbol < 0) {
-    scratch.nonzero_count[k] = 0;
+    out.count = 0;
     return false;
   }
-  component.predictor =
-      static_cast<std::int16_t>(component.predictor + receive_value(bits, dc_symbol & 15));
+  component.predictor = static_cast<std::int16_t>(component.predictor + diff);
   const auto dc = static_cast<std::int16_t>(quant[0] * component.predictor);
-  if (dc != 0) {
-    coef[0] = dc;
-    nonzero[count++] = 0;
-  }
+  out.value[0] = dc;
+  out.pos[0] = 0;
+  int count = dc != 0;
 
   const jpeg::HuffmanTable& ac = tables.huffman[component.ac_table];
   bool ok = true;
@@ -54,22 +47,21 @@ using platform::Status;
       ok = false;
       break;
     }
-    // Each position is written once per block, so a zero may be stored unlisted.
+    // A zero value (the sixteen-zero run) is written and then written over.
     const auto f = static_cast<std::int16_t>(quant[p] * static_cast<std::int16_t>(value));
-    const int natural = jpeg::kZigzag[p];
-    coef[natural] = f;
-    nonzero[count] = static_cast<std::uint8_t>(natural);
+    out.value[count] = f;
+    out.pos[count] = jpeg::kZigzag[p];
     count += f != 0;
   }
-  scratch.nonzero_count[k] = count;
+  out.count = count;
   return ok;
 }
 
 inline bool decode_block(jpeg::BitReader& reader, const jpeg::Tables& tables,
-                         jpeg::Component& component, jpeg::ScanScratch& scratch, int k) {
+                         jpeg::Component& component, jpeg::BlockCoefs& out) {
   // A local copy keeps the reader in registers while the block's stores go to memory.
   jpeg::BitReader bits = reader;
-  const bool ok = decode_block_bits(bits, tables, component, scratch, k);
+  const bool ok = decode_block_bits(bits, tables, component, out);
   reader = bits;
   return ok;
 }
@@ -107,10 +99,10 @@ LoadResult JpegDecoder::decode_scan(std::span<const std::uint8_t> file, std::siz
   for (std::int32_t y = 0; y <= height - 1 && !stopped; y += 8 * v1) {
     for (std::int32_t x = 0; x <= width - 1; x += 8 * h1) {
       for (int b = 0; b < h1 * v1; ++b) {
-        if (!decode_block(bits, t, t.components[1], s, b)) return {Status::kJpegDecodeError};
+        if (!decode_block(bits, t, t.components[1], s.blocks[b])) return {Status::kJpegDecodeError};
       }
-      if (colour && (!decode_block(bits, t, t.components[2], s, 4) ||
-                     !decode_block(bits, t, t.components[3], s, 5))) {
+      if (colour && (!decode_block(bits, t, t.components[2], s.blocks[4]) ||
+                     !decode_block(bits, t, t.components[3], s.blocks[5]))) {
         return {Status::kJpegDecodeError};
       }
       // A scan that needed bits from beyond the end of the file is cut short.

@@ -25,14 +25,20 @@ struct Tables {
   std::int32_t frame_height = 0;
 };
 
+// The dequantised coefficients of one block that are not zero, in the order decoded: value[i]
+// at natural position pos[i], for i below count. Every other coefficient is zero.
+struct alignas(16) BlockCoefs {
+  std::int16_t value[64];
+  std::uint8_t pos[64];
+  int count;
+};
+
 // Coefficients and samples of the six block slots of an MCU: 0..3 luminance, 4 blue and
 // 5 red colour difference.
 struct alignas(64) ScanScratch {
   std::int32_t samples[6][64];
-  std::int32_t zero[64];     // colour differences of a grey picture
-  std::int16_t coef[6][64];  // dequantised, natural order; zero outside `nonzero`
-  std::uint8_t nonzero[6][64];
-  int nonzero_count[6];
+  std::int32_t zero[64];  // colour differences of a grey picture
+  BlockCoefs blocks[6];
 };
 
 }  // namespace formats::jpeg
