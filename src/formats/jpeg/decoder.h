@@ -8,8 +8,10 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "formats/jpeg/color.h"
+#include "formats/jpeg/entropy.h"
 #include "formats/jpeg/huffman.h"
 #include "formats/jpeg/idct.h"
 #include "formats/jpeg/progressive.h"
@@ -51,6 +53,8 @@ class JpegDecoder {
   jpeg::SumKernel sum_kernel_;
   jpeg::ColourKernel colour_kernel_;
   jpeg::ColourKernel grey_kernel_;
+  jpeg::RowDecoder row_decoder_;
+  std::vector<jpeg::BlockCoefs> row_;  // one MCU row of a single-scan frame, kept between files
   jpeg::CoefficientDecoder coefficients_;
   bool upright_ = true;
 };

@@ -1,10 +1,12 @@
 // Huffman symbols and the value bits that follow them, read from a scan's bits.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "formats/jpeg/bit_reader.h"
 #include "formats/jpeg/huffman.h"
+#include "formats/jpeg/tables.h"
 
 namespace formats::jpeg {
 
@@ -48,5 +50,24 @@ inline std::int32_t receive_value(BitReader& bits, int size) {
   value = rs > 0 ? receive_value(bits, rs & 15) : 0;
   return rs;
 }
+
+// A single-scan frame being decoded MCU by MCU: the reader, the component of each block of
+// an MCU (luminance blocks, then blue and red), and the restart count.
+struct ScanState {
+  BitReader bits;
+  Tables* tables;
+  int blocks;                    // per MCU
+  std::array<Component*, 6> of;  // component of each block
+  std::uint16_t restart_interval;
+  int mcu_counter = 0;
+};
+
+// Decodes up to `mcus` MCUs into `out` (blocks() blocks each, in order). Returns how many
+// were decoded whole; fewer than asked when the data is damaged or runs out.
+using RowDecoder = int (*)(ScanState& state, BlockCoefs* out, int mcus);
+
+// The fastest version this processor runs, and the portable one.
+RowDecoder select_row_decoder();
+int decode_mcus_generic(ScanState& state, BlockCoefs* out, int mcus);
 
 }  // namespace formats::jpeg

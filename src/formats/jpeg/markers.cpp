@@ -113,7 +113,8 @@ FrameRead read_coefficient_frame(ByteCursor& in, jpeg::Tables& tables, img::Imag
 JpegDecoder::JpegDecoder()
     : sum_kernel_(jpeg::select_sum_kernel()),
       colour_kernel_(jpeg::select_colour_kernel()),
-      grey_kernel_(jpeg::select_grey_kernel()) {
+      grey_kernel_(jpeg::select_grey_kernel()),
+      row_decoder_(jpeg::select_row_decoder()) {
   jpeg::build_basis_table(basis_);
   std::memset(&scratch_, 0, sizeof scratch_);
 }
@@ -122,6 +123,7 @@ void JpegDecoder::use_generic_kernels() {
   sum_kernel_ = jpeg::sum_basis_generic;
   colour_kernel_ = jpeg::colour_block_generic;
   grey_kernel_ = jpeg::grey_block_generic;
+  row_decoder_ = jpeg::decode_mcus_generic;
 }
 
 LoadResult JpegDecoder::decode(std::span<const std::uint8_t> file, img::ImageStore& store) {

@@ -25,11 +25,13 @@ struct McuWriter {
   const BasisTable* basis;
 };
 
-// Writes the MCU whose top-left pixel is (x, y) from the dequantised blocks of the scratch
-// slots: a block that does not fit across is left out; one that crosses maxv stops the
-// scan (false), with the blocks before it written.
-[[gnu::always_inline]] inline bool place_mcu(const McuWriter& w, ScanScratch& s, BlockColour& block,
-                                             std::int32_t x, std::int32_t y) {
+// Writes the MCU whose top-left pixel is (x, y) from its dequantised blocks (luminance
+// blocks row by row, then blue and red for colour), using the scratch samples: a block that
+// does not fit across is left out; one that crosses maxv stops the scan (false), with the
+// blocks before it written.
+[[gnu::always_inline]] inline bool place_mcu(const McuWriter& w, const BlockCoefs* mcu,
+                                             ScanScratch& s, BlockColour& block, std::int32_t x,
+                                             std::int32_t y) {
   bool chroma_ready = false;
   for (int by = 0; by < w.v1; ++by) {
     for (int bx = 0; bx < w.h1; ++bx) {
@@ -39,8 +41,8 @@ struct McuWriter {
       if (y0 + 8 > w.maxv) return false;
       if (!chroma_ready) {
         if (w.colour) {
-          w.sum(s.blocks[4], *w.basis, s.samples[4]);
-          w.sum(s.blocks[5], *w.basis, s.samples[5]);
+          w.sum(mcu[w.h1 * w.v1], *w.basis, s.samples[4]);
+          w.sum(mcu[w.h1 * w.v1 + 1], *w.basis, s.samples[5]);
           block.cb = s.samples[4];
           block.cr = s.samples[5];
         } else {
@@ -50,7 +52,7 @@ struct McuWriter {
         chroma_ready = true;
       }
       const int k = by * w.h1 + bx;
-      w.sum(s.blocks[k], *w.basis, s.samples[k]);
+      w.sum(mcu[k], *w.basis, s.samples[k]);
       block.luma = s.samples[k];
       block.col0 = w.h1 == 2 ? bx * 4 : 0;
       block.row0 = w.v1 == 2 ? by * 4 : 0;

@@ -390,10 +390,12 @@ bool CoefficientDecoder::place(const McuWriter& writer, ScanScratch& scratch) co
         }
       }
       if (components_ == 3) {
-        load_block(planes_[1].block(mx, my), planes_[1].quant.data(), scratch.blocks[4]);
-        load_block(planes_[2].block(mx, my), planes_[2].quant.data(), scratch.blocks[5]);
+        const int chroma = luma.h * luma.v;
+        load_block(planes_[1].block(mx, my), planes_[1].quant.data(), scratch.blocks[chroma]);
+        load_block(planes_[2].block(mx, my), planes_[2].quant.data(), scratch.blocks[chroma + 1]);
       }
-      if (!place_mcu(writer, scratch, block, mx * 8 * luma.h, my * 8 * luma.v)) return true;
+      if (!place_mcu(writer, scratch.blocks, scratch, block, mx * 8 * luma.h, my * 8 * luma.v))
+        return true;
     }
   }
   return false;

@@ -1,5 +1,5 @@
 // Scan decoding: Huffman symbols and values, coefficient blocks with DC prediction, the
-// MCU walk with restarts, and placement of each MCU into the working image.
+// MCU walk with restarts, and placement of each MCU row into the working image.
 #include <algorithm>
 
 #include "formats/jpeg/decoder.h"
@@ -8,20 +8,17 @@
 #include "formats/jpeg/zigzag.h"
 
 namespace formats {
+namespace jpeg {
 namespace {
 
-using platform::Status;
-
 // Decodes one block's coefficients into `out`, dequantised, with their natural positions.
-[[gnu::always_inline]] inline bool decode_block_bits(jpeg::BitReader& bits,
-                                                     const jpeg::Tables& tables,
-                                                     jpeg::Component& component,
-                                                     jpeg::BlockCoefs& out) {
+[[gnu::always_inline]] inline bool decode_block(BitReader& bits, const Tables& tables,
+                                                Component& component, BlockCoefs& out) {
   const std::uint8_t* quant = tables.quant[component.quant].data();
   bits.refill();
   // A DC symbol is the size of the difference that follows it: the AC look-up, run zero.
   std::int32_t diff = 0;
-  const int dc_symbol = jpeg::decode_ac(bits, tables.huffman[component.dc_table], diff);
+  const int dc_symbol = decode_ac(bits, tables.huffman[component.dc_table], diff);
   if (dc_symbol < 0) {
     out.count = 0;
     return false;
@@ -32,12 +29,12 @@ using platform::Status;
   out.pos[0] = 0;
   int count = dc != 0;
 
-  const jpeg::HuffmanTable& ac = tables.huffman[component.ac_table];
+  const HuffmanTable& ac = tables.huffman[component.ac_table];
   bool ok = true;
   for (int p = 1; p < 64; ++p) {
     bits.refill();
     std::int32_t value = 0;
-    const int rs = jpeg::decode_ac(bits, ac, value);
+    const int rs = decode_ac(bits, ac, value);
     if (rs <= 0) {  // end of block, or no code matched
       ok = rs == 0;
       break;
@@ -50,34 +47,74 @@ using platform::Status;
     // A zero value (the sixteen-zero run) is written and then written over.
     const auto f = static_cast<std::int16_t>(quant[p] * static_cast<std::int16_t>(value));
     out.value[count] = f;
-    out.pos[count] = jpeg::kZigzag[p];
+    out.pos[count] = kZigzag[p];
     count += f != 0;
   }
   out.count = count;
   return ok;
 }
 
-inline bool decode_block(jpeg::BitReader& reader, const jpeg::Tables& tables,
-                         jpeg::Component& component, jpeg::BlockCoefs& out) {
-  // A local copy keeps the reader in registers while the block's stores go to memory.
-  jpeg::BitReader bits = reader;
-  const bool ok = decode_block_bits(bits, tables, component, out);
-  reader = bits;
-  return ok;
+[[gnu::always_inline]] inline int decode_mcus_body(ScanState& state, BlockCoefs* out, int mcus) {
+  // A local copy keeps the reader in registers while the blocks go to memory.
+  BitReader bits = state.bits;
+  const Tables& tables = *state.tables;
+  int done = 0;
+  for (; done < mcus; ++done) {
+    bool ok = true;
+    for (int b = 0; b < state.blocks && ok; ++b) {
+      ok = decode_block(bits, tables, *state.of[b], out[b]);
+    }
+    // A scan that needed bits from beyond the end of the file is cut short.
+    if (!ok || bits.overran()) break;
+    out += state.blocks;
+    if (++state.mcu_counter == state.restart_interval) {
+      state.mcu_counter = 0;
+      bits.restart();
+      for (Component& c : state.tables->components) c.predictor = 0;
+    }
+  }
+  state.bits = bits;
+  return done;
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+// Shifts by a register count without the fixed count register.
+__attribute__((target("bmi,bmi2"))) int decode_mcus_bmi2(ScanState& state, BlockCoefs* out,
+                                                         int mcus) {
+  return decode_mcus_body(state, out, mcus);
+}
+#endif
+
 }  // namespace
+
+int decode_mcus_generic(ScanState& state, BlockCoefs* out, int mcus) {
+  return decode_mcus_body(state, out, mcus);
+}
+
+RowDecoder select_row_decoder() {
+#if defined(__x86_64__) || defined(__i386__)
+  if (__builtin_cpu_supports("bmi2")) return decode_mcus_bmi2;
+#endif
+  return decode_mcus_generic;
+}
+
+}  // namespace jpeg
 
 LoadResult JpegDecoder::decode_scan(std::span<const std::uint8_t> file, std::size_t start,
                                     std::uint16_t restart_interval, img::ImageStore& store) {
   jpeg::Tables& t = tables_;
-  jpeg::ScanScratch& s = scratch_;
   const int h1 = t.components[1].sampling >> 4;
   const int v1 = t.components[1].sampling & 15;
   const bool colour = t.frame_components > 1;
   for (jpeg::Component& c : t.components) c.predictor = 0;
 
-  jpeg::BitReader bits(file.data(), file.size(), start);
+  jpeg::ScanState state{
+      jpeg::BitReader(file.data(), file.size(), start), &t, 0, {}, restart_interval};
+  for (int b = 0; b < h1 * v1; ++b) state.of[state.blocks++] = &t.components[1];
+  if (colour) {
+    state.of[state.blocks++] = &t.components[2];
+    state.of[state.blocks++] = &t.components[3];
+  }
   const jpeg::McuWriter writer{store.working(),
                                store.maxh,
                                store.maxv,
@@ -89,39 +126,25 @@ LoadResult JpegDecoder::decode_scan(std::span<const std::uint8_t> file, std::siz
                                &basis_};
   const std::int32_t width = t.frame_width;
   const std::int32_t height = t.frame_height;
-  int mcu_counter = 0;
-  bool stopped = false;
+  const int row_mcus = (width + 8 * h1 - 1) / (8 * h1);
+  const std::size_t row_blocks = static_cast<std::size_t>(row_mcus) * state.blocks;
+  if (row_.size() < row_blocks) row_.resize(row_blocks);
 
   jpeg::BlockColour block{};
   block.h_shift = h1 - 1;
   block.v_shift = v1 - 1;
 
-  for (std::int32_t y = 0; y <= height - 1 && !stopped; y += 8 * v1) {
-    for (std::int32_t x = 0; x <= width - 1; x += 8 * h1) {
-      for (int b = 0; b < h1 * v1; ++b) {
-        if (!decode_block(bits, t, t.components[1], s.blocks[b])) return {Status::kJpegDecodeError};
-      }
-      if (colour && (!decode_block(bits, t, t.components[2], s.blocks[4]) ||
-                     !decode_block(bits, t, t.components[3], s.blocks[5]))) {
-        return {Status::kJpegDecodeError};
-      }
-      // A scan that needed bits from beyond the end of the file is cut short.
-      if (bits.overran()) return {Status::kJpegDecodeError};
-
-      if (!jpeg::place_mcu(writer, s, block, x, y)) {
-        stopped = true;
-        break;
-      }
-
-      if (++mcu_counter == restart_interval) {
-        mcu_counter = 0;
-        bits.restart();
-        for (jpeg::Component& c : t.components) c.predictor = 0;
+  for (std::int32_t y = 0; y <= height - 1; y += 8 * v1) {
+    const int decoded = row_decoder_(state, row_.data(), row_mcus);
+    const jpeg::BlockCoefs* mcu = row_.data();
+    for (int m = 0; m < decoded; ++m, mcu += state.blocks) {
+      if (!jpeg::place_mcu(writer, mcu, scratch_, block, m * 8 * h1, y)) {
+        return jpeg::finish_load(true, store);
       }
     }
+    if (decoded < row_mcus) return {platform::Status::kJpegDecodeError};
   }
-
-  return jpeg::finish_load(stopped, store);
+  return jpeg::finish_load(false, store);
 }
 
 }  // namespace formats
