@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <random>
 
@@ -141,8 +142,13 @@ TEST(Kernels, ColourConversionMatchesThePixelRule) {
     const int v1 = 1 + (trial / 2) % 2;
     for (int by = 0; by < v1; ++by) {
       for (int bx = 0; bx < h1; ++bx) {
+        ChromaTerms terms;
+        chroma_terms_generic(cb, cr, terms);
+        ChromaTerms fast_terms;
+        select_chroma_kernel()(cb, cr, fast_terms);
+        ASSERT_EQ(std::memcmp(&terms, &fast_terms, sizeof terms), 0);
         const BlockColour block{
-            luma, cb, cr, h1 - 1, v1 - 1, h1 == 2 ? bx * 4 : 0, v1 == 2 ? by * 4 : 0};
+            luma, &terms, h1 - 1, v1 - 1, h1 == 2 ? bx * 4 : 0, v1 == 2 ? by * 4 : 0};
         for (ColourKernel kernel : kernels) {
           img::Pixel out[8 * 10] = {};
           kernel(block, out, 10);
@@ -168,7 +174,7 @@ TEST(Kernels, GreyConversionMatchesThePixelRuleWithoutColour) {
         v = trial % 3 == 0 ? static_cast<std::int32_t>(rng())
                            : static_cast<std::int32_t>(rng() % (1 << 26)) - (1 << 25);
       }
-      const BlockColour block{luma, zero, zero, 0, 0, 0, 0};
+      const BlockColour block{luma, nullptr, 0, 0, 0, 0};
       img::Pixel out[64];
       kernel(block, out, 8);
       for (int i = 0; i < 64; ++i) {

@@ -18,44 +18,64 @@ using I8 = std::int32_t __attribute__((vector_size(32), may_alias));
   v -= over & ~(over >> 31);
 }
 
-// One block row of 8 pixels from 8 luminance samples and 8 (already replicated) colour
-// difference samples.
-[[gnu::always_inline]] inline void colour_row(const std::int32_t* luma, const I8& b_row,
-                                              const I8& r_row, img::Pixel* out) {
-  I8 y;
-  std::memcpy(&y, luma, sizeof y);
-  y = (y >> 10) + 32768;
-  y &= ~(y >> 31);
-  const I8 b_diff = b_row >> 18;
-  const I8 r_diff = r_row >> 18;
-  I8 red = (y + 359 * r_diff) >> 8;
-  I8 green = (y - 183 * r_diff - 88 * b_diff) >> 8;
-  I8 blue = (y + 454 * b_diff) >> 8;
-  clamp_bytes(red);
-  clamp_bytes(green);
-  clamp_bytes(blue);
-  const I8 pixels = (red << 16) | (green << 8) | blue;
-  std::memcpy(out, &pixels, sizeof pixels);
+using I4 = std::int32_t __attribute__((vector_size(16), may_alias));
+
+// (Vectors are passed by reference: a vector return value would change the plain ABI.)
+[[gnu::always_inline]] inline void load8(const std::int32_t* p, I8& v) {
+  std::memcpy(&v, p, sizeof v);
+}
+
+// Four colour-difference columns spread over eight pixels.
+[[gnu::always_inline]] inline void load4_doubled(const std::int32_t* p, I8& out) {
+  I4 v;
+  std::memcpy(&v, p, sizeof v);
+  out = __builtin_shufflevector(v, v, 0, 0, 1, 1, 2, 2, 3, 3);
+}
+
+[[gnu::always_inline]] inline void chroma_body(const std::int32_t* cb, const std::int32_t* cr,
+                                               ChromaTerms& out) {
+  for (int i = 0; i < 64; i += 8) {
+    I8 b_diff, r_diff;
+    load8(cb + i, b_diff);
+    load8(cr + i, r_diff);
+    b_diff >>= 18;
+    r_diff >>= 18;
+    const I8 red = 359 * r_diff;
+    const I8 green = -183 * r_diff - 88 * b_diff;
+    const I8 blue = 454 * b_diff;
+    std::memcpy(out.red + i, &red, sizeof red);
+    std::memcpy(out.green + i, &green, sizeof green);
+    std::memcpy(out.blue + i, &blue, sizeof blue);
+  }
 }
 
 [[gnu::always_inline]] inline void colour_body(const BlockColour& block, img::Pixel* out,
                                                std::int32_t stride) {
+  const ChromaTerms& t = *block.chroma;
   for (int r = 0; r < 8; ++r) {
-    const int crow = block.row0 + (r >> block.v_shift);
-    const std::int32_t* cb = block.cb + crow * 8 + block.col0;
-    const std::int32_t* cr = block.cr + crow * 8 + block.col0;
-    I8 b_row;
-    I8 r_row;
+    const int at = (block.row0 + (r >> block.v_shift)) * 8 + block.col0;
+    I8 y;
+    load8(block.luma + r * 8, y);
+    y = (y >> 10) + 32768;
+    y &= ~(y >> 31);
+    I8 red, green, blue;
     if (block.h_shift) {
-      for (int c = 0; c < 8; ++c) {
-        b_row[c] = cb[c >> 1];
-        r_row[c] = cr[c >> 1];
-      }
+      load4_doubled(t.red + at, red);
+      load4_doubled(t.green + at, green);
+      load4_doubled(t.blue + at, blue);
     } else {
-      std::memcpy(&b_row, cb, sizeof b_row);
-      std::memcpy(&r_row, cr, sizeof r_row);
+      load8(t.red + at, red);
+      load8(t.green + at, green);
+      load8(t.blue + at, blue);
     }
-    colour_row(block.luma + r * 8, b_row, r_row, out + static_cast<std::int64_t>(r) * stride);
+    red = (y + red) >> 8;
+    green = (y + green) >> 8;
+    blue = (y + blue) >> 8;
+    clamp_bytes(red);
+    clamp_bytes(green);
+    clamp_bytes(blue);
+    const I8 pixels = (red << 16) | (green << 8) | blue;
+    std::memcpy(out + static_cast<std::int64_t>(r) * stride, &pixels, sizeof pixels);
   }
 }
 
@@ -80,6 +100,11 @@ __attribute__((target("avx2"))) void grey_block_avx2(const BlockColour& block, i
   grey_body(block, out, stride);
 }
 
+__attribute__((target("avx2"))) void chroma_terms_avx2(const std::int32_t* cb,
+                                                       const std::int32_t* cr, ChromaTerms& out) {
+  chroma_body(cb, cr, out);
+}
+
 __attribute__((target("avx2"))) void colour_block_avx2(const BlockColour& block, img::Pixel* out,
                                                        std::int32_t stride) {
   colour_body(block, out, stride);
@@ -101,6 +126,17 @@ img::Pixel colour_pixel_reference(const std::int32_t* luma, const std::int32_t* 
   const std::int32_t green = clamp_byte((y - 183 * r_diff - 88 * b_diff) >> 8);
   const std::int32_t blue = clamp_byte((y + 454 * b_diff) >> 8);
   return img::make_pixel(red, green, blue);
+}
+
+void chroma_terms_generic(const std::int32_t* cb, const std::int32_t* cr, ChromaTerms& out) {
+  chroma_body(cb, cr, out);
+}
+
+ChromaKernel select_chroma_kernel() {
+#if defined(__x86_64__) || defined(__i386__)
+  if (__builtin_cpu_supports("avx2")) return chroma_terms_avx2;
+#endif
+  return chroma_terms_generic;
 }
 
 void colour_block_generic(const BlockColour& block, img::Pixel* out, std::int32_t stride) {

@@ -53,6 +53,7 @@ class JpegDecoder {
   jpeg::SumKernel sum_kernel_;
   jpeg::ColourKernel colour_kernel_;
   jpeg::ColourKernel grey_kernel_;
+  jpeg::ChromaKernel chroma_kernel_;
   jpeg::RowDecoder row_decoder_;
   std::vector<jpeg::BlockCoefs> row_;  // one MCU row of a single-scan frame, kept between files
   jpeg::CoefficientDecoder coefficients_;

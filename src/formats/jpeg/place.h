@@ -22,6 +22,7 @@ struct McuWriter {
   bool colour;
   SumKernel sum;
   ColourKernel convert;
+  ChromaKernel chroma;
   const BasisTable* basis;
 };
 
@@ -43,12 +44,9 @@ struct McuWriter {
         if (w.colour) {
           w.sum(mcu[w.h1 * w.v1], *w.basis, s.samples[4]);
           w.sum(mcu[w.h1 * w.v1 + 1], *w.basis, s.samples[5]);
-          block.cb = s.samples[4];
-          block.cr = s.samples[5];
-        } else {
-          block.cb = s.zero;
-          block.cr = s.zero;
+          w.chroma(s.samples[4], s.samples[5], s.chroma);
         }
+        block.chroma = &s.chroma;
         chroma_ready = true;
       }
       const int k = by * w.h1 + bx;

@@ -123,6 +123,7 @@ LoadResult JpegDecoder::decode_scan(std::span<const std::uint8_t> file, std::siz
                                colour,
                                sum_kernel_,
                                colour ? colour_kernel_ : grey_kernel_,
+                               chroma_kernel_,
                                &basis_};
   const std::int32_t width = t.frame_width;
   const std::int32_t height = t.frame_height;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 
+#include "formats/jpeg/color.h"
 #include "formats/jpeg/huffman.h"
 
 namespace formats::jpeg {
@@ -37,7 +38,7 @@ struct alignas(16) BlockCoefs {
 // 5 red colour difference.
 struct alignas(64) ScanScratch {
   std::int32_t samples[6][64];
-  std::int32_t zero[64];  // colour differences of a grey picture
+  ChromaTerms chroma;
   BlockCoefs blocks[6];
 };
 
