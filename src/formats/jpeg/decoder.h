@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "formats/jpeg/huffman.h"
 #include "formats/jpeg/idct.h"
 #include "formats/jpeg/progressive.h"
+#include "formats/jpeg/row_pipeline.h"
 #include "formats/jpeg/tables.h"
 #include "formats/load_result.h"
 #include "image/image_store.h"
@@ -39,10 +41,14 @@ class JpegDecoder {
   void set_upright(bool on) { upright_ = on; }
   // Switches to the portable kernels (tests compare them with the fast ones).
   void use_generic_kernels();
+  // Threads for a single-scan frame: 1, 2, or 0 for two when the machine has a second core
+  // and the picture is large enough to gain from it (the default). The picture is the same.
+  void set_threads(int threads) { threads_ = threads; }
 
  private:
   LoadResult decode_scan(std::span<const std::uint8_t> file, std::size_t start,
                          std::uint16_t restart_interval, img::ImageStore& store);
+  bool use_two_threads(std::int32_t width, std::int32_t height) const;
   // Places the stored coefficients of a scan-by-scan frame; true when stopped at maxv.
   bool place_coefficients(img::ImageStore& store);
 
@@ -56,6 +62,8 @@ class JpegDecoder {
   jpeg::ChromaKernel chroma_kernel_;
   jpeg::RowDecoder row_decoder_;
   std::vector<jpeg::BlockCoefs> row_;  // one MCU row of a single-scan frame, kept between files
+  std::unique_ptr<jpeg::RowPipeline> pipeline_;  // made at the first two-thread decode
+  int threads_ = 0;
   jpeg::CoefficientDecoder coefficients_;
   bool upright_ = true;
 };

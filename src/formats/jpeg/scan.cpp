@@ -1,6 +1,8 @@
 // Scan decoding: Huffman symbols and values, coefficient blocks with DC prediction, the
 // MCU walk with restarts, and placement of each MCU row into the working image.
 #include <algorithm>
+#include <new>
+#include <thread>
 
 #include "formats/jpeg/decoder.h"
 #include "formats/jpeg/entropy.h"
@@ -128,24 +130,40 @@ LoadResult JpegDecoder::decode_scan(std::span<const std::uint8_t> file, std::siz
   const std::int32_t width = t.frame_width;
   const std::int32_t height = t.frame_height;
   const int row_mcus = (width + 8 * h1 - 1) / (8 * h1);
+  const int rows = (height + 8 * v1 - 1) / (8 * v1);
+  if (use_two_threads(width, height)) {
+    if (!pipeline_) pipeline_.reset(new (std::nothrow) jpeg::RowPipeline);
+    jpeg::RowPipeline::Outcome outcome{};
+    if (pipeline_ && pipeline_->run(state, row_decoder_, writer, rows, row_mcus, 8 * v1, outcome)) {
+      if (outcome.damaged) return {platform::Status::kJpegDecodeError};
+      return jpeg::finish_load(outcome.stopped, store);
+    }
+  }
+
   const std::size_t row_blocks = static_cast<std::size_t>(row_mcus) * state.blocks;
   if (row_.size() < row_blocks) row_.resize(row_blocks);
-
   jpeg::BlockColour block{};
   block.h_shift = h1 - 1;
   block.v_shift = v1 - 1;
-
-  for (std::int32_t y = 0; y <= height - 1; y += 8 * v1) {
+  for (int r = 0; r < rows; ++r) {
     const int decoded = row_decoder_(state, row_.data(), row_mcus);
     const jpeg::BlockCoefs* mcu = row_.data();
     for (int m = 0; m < decoded; ++m, mcu += state.blocks) {
-      if (!jpeg::place_mcu(writer, mcu, scratch_, block, m * 8 * h1, y)) {
+      if (!jpeg::place_mcu(writer, mcu, scratch_, block, m * 8 * h1, r * 8 * v1)) {
         return jpeg::finish_load(true, store);
       }
     }
     if (decoded < row_mcus) return {platform::Status::kJpegDecodeError};
   }
   return jpeg::finish_load(false, store);
+}
+
+bool JpegDecoder::use_two_threads(std::int32_t width, std::int32_t height) const {
+  if (threads_ != 0) return threads_ >= 2;
+  // Below about a quarter of a megapixel the hand-over between the threads costs more than
+  // it saves.
+  static const bool second_core = std::thread::hardware_concurrency() >= 2;
+  return second_core && std::int64_t{width} * height >= (1 << 18);
 }
 
 }  // namespace formats
