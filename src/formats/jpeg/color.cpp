@@ -89,7 +89,7 @@ using I4 = std::int32_t __attribute__((vector_size(16), may_alias));
     y &= ~(y >> 31);
     I8 v = y >> 8;
     clamp_bytes(v);
-    const I8 pixels = v * 0x010101;
+    const I8 pixels = (v << 16) | (v << 8) | v;
     std::memcpy(out + static_cast<std::int64_t>(r) * stride, &pixels, sizeof pixels);
   }
 }

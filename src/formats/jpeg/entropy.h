@@ -60,6 +60,10 @@ struct ScanState {
   std::array<Component*, 6> of;  // component of each block
   std::uint16_t restart_interval;
   int mcu_counter = 0;
+  // For each block of an MCU, each zigzag position p: the quantisation step at p, and the
+  // natural position of p shifted up by 16 (one look-up per coefficient). Zero from 64 on,
+  // where a run that overshoots the block lands before it is refused.
+  std::array<std::array<std::uint32_t, 80>, 6> steps{};
 };
 
 // Decodes up to `mcus` MCUs into `out` (blocks() blocks each, in order). Returns how many

@@ -153,8 +153,8 @@ inline bool ac_refine(BitReader& bits, const HuffmanTable& table, int ss, int se
   return true;
 }
 
-// Dequantises a stored block into a block of listed coefficients, exactly as the single-scan
-// decoder fills one.
+// Dequantises a stored block into a block of listed coefficients (its nonzero ones), which
+// the transform sums to the same samples as the single-scan decoder's list.
 inline void load_block(const std::int16_t* block, const std::uint8_t* quant, BlockCoefs& out) {
   int count = 0;
   for (std::uint64_t mask = nonzero_mask(block); mask != 0; mask &= mask - 1) {

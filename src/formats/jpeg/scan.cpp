@@ -15,8 +15,8 @@ namespace {
 
 // Decodes one block's coefficients into `out`, dequantised, with their natural positions.
 [[gnu::always_inline]] inline bool decode_block(BitReader& bits, const Tables& tables,
-                                                Component& component, BlockCoefs& out) {
-  const std::uint8_t* quant = tables.quant[component.quant].data();
+                                                Component& component, const std::uint32_t* steps,
+                                                BlockCoefs& out) {
   bits.refill();
   // A DC symbol is the size of the difference that follows it: the AC look-up, run zero.
   std::int32_t diff = 0;
@@ -26,14 +26,17 @@ namespace {
     return false;
   }
   component.predictor = static_cast<std::int16_t>(component.predictor + diff);
-  const auto dc = static_cast<std::int16_t>(quant[0] * component.predictor);
+  const auto dc =
+      static_cast<std::int16_t>(static_cast<std::int32_t>(steps[0] & 0xFFFF) * component.predictor);
+  // The DC coefficient is always listed first, even when zero; so is every AC coefficient
+  // received, zeros included: they add nothing to the sum.
   out.value[0] = dc;
   out.pos[0] = 0;
-  int count = dc != 0;
+  int count = 1;
 
   const HuffmanTable& ac = tables.huffman[component.ac_table];
   bool ok = true;
-  for (int p = 1; p < 64; ++p) {
+  for (int p = 1;;) {
     bits.refill();
     std::int32_t value = 0;
     const int rs = decode_ac(bits, ac, value);
@@ -42,15 +45,16 @@ namespace {
       break;
     }
     p += rs >> 4;
-    if (p > 63) {  // a run past the last coefficient has nowhere to go
-      ok = false;
+    // Past position 63 the steps are zero and what is written there is refused below.
+    const std::uint32_t step = steps[p];
+    out.value[count] = static_cast<std::int16_t>(static_cast<std::int32_t>(step & 0xFFFF) *
+                                                 static_cast<std::int16_t>(value));
+    out.pos[count] = static_cast<std::uint8_t>(step >> 16);
+    ++count;
+    if (++p >= 64) {  // the last coefficient, or a run past it that has nowhere to go
+      ok = p == 64;
       break;
     }
-    // A zero value (the sixteen-zero run) is written and then written over.
-    const auto f = static_cast<std::int16_t>(quant[p] * static_cast<std::int16_t>(value));
-    out.value[count] = f;
-    out.pos[count] = kZigzag[p];
-    count += f != 0;
   }
   out.count = count;
   return ok;
@@ -64,7 +68,7 @@ namespace {
   for (; done < mcus; ++done) {
     bool ok = true;
     for (int b = 0; b < state.blocks && ok; ++b) {
-      ok = decode_block(bits, tables, *state.of[b], out[b]);
+      ok = decode_block(bits, tables, *state.of[b], state.steps[b].data(), out[b]);
     }
     // A scan that needed bits from beyond the end of the file is cut short.
     if (!ok || bits.overran()) break;
@@ -116,6 +120,12 @@ LoadResult JpegDecoder::decode_scan(std::span<const std::uint8_t> file, std::siz
   if (colour) {
     state.of[state.blocks++] = &t.components[2];
     state.of[state.blocks++] = &t.components[3];
+  }
+  for (int b = 0; b < state.blocks; ++b) {
+    const auto& quant = t.quant[state.of[b]->quant];
+    for (int p = 0; p < 64; ++p) {
+      state.steps[b][p] = quant[p] | static_cast<std::uint32_t>(jpeg::kZigzag[p]) << 16;
+    }
   }
   const jpeg::McuWriter writer{store.working(),
                                store.maxh,

@@ -26,8 +26,9 @@ struct Tables {
   std::int32_t frame_height = 0;
 };
 
-// The dequantised coefficients of one block that are not zero, in the order decoded: value[i]
-// at natural position pos[i], for i below count. Every other coefficient is zero.
+// The dequantised coefficients of one block, in the order decoded: value[i] at natural
+// position pos[i], for i below count, each position at most once. Every other coefficient
+// is zero (a listed one may be zero too).
 struct alignas(16) BlockCoefs {
   std::int16_t value[64];
   std::uint8_t pos[64];
