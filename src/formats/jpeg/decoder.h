@@ -56,10 +56,7 @@ class JpegDecoder {
   jpeg::HuffmanTable staging_;  // a table being read, installed once it is accepted
   jpeg::BasisTable basis_;
   jpeg::ScanScratch scratch_;
-  jpeg::SumKernel sum_kernel_;
-  jpeg::ColourKernel colour_kernel_;
-  jpeg::ColourKernel grey_kernel_;
-  jpeg::ChromaKernel chroma_kernel_;
+  jpeg::McuPlacer placer_;
   jpeg::RowDecoder row_decoder_;
   std::vector<jpeg::BlockCoefs> row_;  // one MCU row of a single-scan frame, kept between files
   std::unique_ptr<jpeg::RowPipeline> pipeline_;  // made at the first two-thread decode

@@ -3,52 +3,14 @@
 #include <cmath>
 #include <cstring>
 
+#include "formats/jpeg/kernel_bodies.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #endif
 
 namespace formats::jpeg {
 namespace {
-
-using V8 = std::uint32_t __attribute__((vector_size(32), may_alias));
-
-// The weighted basis images of the listed coefficients, added into accumulators that are
-// named one by one so that they stay in registers. Unsigned arithmetic wraps like the
-// two's-complement sums it stands for. Shared body of the kernels; compiled once per
-// instruction set by its callers.
-[[gnu::always_inline]] inline void sum_body(const BlockCoefs& block, const BasisTable& table,
-                                            std::int32_t* samples) {
-  V8 a0{}, a1{}, a2{}, a3{}, a4{}, a5{}, a6{}, a7{};
-  int k = 0;
-  if (block.count > 0 && block.pos[0] == 0) {
-    // Every weight of the DC coefficient is 32768: its basis image is flat.
-    const auto f = static_cast<std::uint32_t>(static_cast<std::int32_t>(block.value[0]));
-    a0 = V8{} + (f << 15);
-    a1 = a2 = a3 = a4 = a5 = a6 = a7 = a0;
-    k = 1;
-  }
-  for (; k < block.count; ++k) {
-    const auto f = static_cast<std::uint32_t>(static_cast<std::int32_t>(block.value[k]));
-    const V8* b = reinterpret_cast<const V8*>(table.w[block.pos[k]]);
-    a0 += b[0] * f;
-    a1 += b[1] * f;
-    a2 += b[2] * f;
-    a3 += b[3] * f;
-    a4 += b[4] * f;
-    a5 += b[5] * f;
-    a6 += b[6] * f;
-    a7 += b[7] * f;
-  }
-  V8* out = reinterpret_cast<V8*>(samples);
-  out[0] = a0;
-  out[1] = a1;
-  out[2] = a2;
-  out[3] = a3;
-  out[4] = a4;
-  out[5] = a5;
-  out[6] = a6;
-  out[7] = a7;
-}
 
 #if defined(__x86_64__) || defined(__i386__)
 // A coefficient times a weight as f * floor(w / 2) + f * (w - floor(w / 2)) in one 16-bit
@@ -167,7 +129,7 @@ void sum_basis_reference(const std::int16_t* coef, const BasisTable& table, std:
 }
 
 void sum_basis_generic(const BlockCoefs& block, const BasisTable& table, std::int32_t* samples) {
-  sum_body(block, table, samples);
+  body::sum(block, table, samples);
 }
 
 SumKernel select_sum_kernel() {

@@ -111,20 +111,13 @@ FrameRead read_coefficient_frame(ByteCursor& in, jpeg::Tables& tables, img::Imag
 }  // namespace
 
 JpegDecoder::JpegDecoder()
-    : sum_kernel_(jpeg::select_sum_kernel()),
-      colour_kernel_(jpeg::select_colour_kernel()),
-      grey_kernel_(jpeg::select_grey_kernel()),
-      chroma_kernel_(jpeg::select_chroma_kernel()),
-      row_decoder_(jpeg::select_row_decoder()) {
+    : placer_(jpeg::select_placer()), row_decoder_(jpeg::select_row_decoder()) {
   jpeg::build_basis_table(basis_);
   std::memset(&scratch_, 0, sizeof scratch_);
 }
 
 void JpegDecoder::use_generic_kernels() {
-  sum_kernel_ = jpeg::sum_basis_generic;
-  colour_kernel_ = jpeg::colour_block_generic;
-  grey_kernel_ = jpeg::grey_block_generic;
-  chroma_kernel_ = jpeg::chroma_terms_generic;
+  placer_ = jpeg::place_mcus_generic;
   row_decoder_ = jpeg::decode_mcus_generic;
 }
 
@@ -274,11 +267,9 @@ LoadResult JpegDecoder::decode(std::span<const std::uint8_t> file, img::ImageSto
 
 bool JpegDecoder::place_coefficients(img::ImageStore& store) {
   const auto shape = coefficients_.mcu();
-  const jpeg::McuWriter writer{
-      store.working(), store.maxh,   store.maxv,  shape.h1,
-      shape.v1,        shape.colour, sum_kernel_, shape.colour ? colour_kernel_ : grey_kernel_,
-      chroma_kernel_,  &basis_};
-  return coefficients_.place(writer, scratch_);
+  const jpeg::McuWriter writer{store.working(), store.maxh,   store.maxv, shape.h1,
+                               shape.v1,        shape.colour, &basis_};
+  return coefficients_.place(writer, placer_, scratch_);
 }
 
 }  // namespace formats

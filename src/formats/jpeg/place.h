@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "formats/jpeg/color.h"
 #include "formats/jpeg/idct.h"
 #include "formats/jpeg/tables.h"
 #include "formats/load_result.h"
@@ -20,45 +19,21 @@ struct McuWriter {
   int h1;  // luminance blocks across and down an MCU
   int v1;
   bool colour;
-  SumKernel sum;
-  ColourKernel convert;
-  ChromaKernel chroma;
   const BasisTable* basis;
 };
 
-// Writes the MCU whose top-left pixel is (x, y) from its dequantised blocks (luminance
-// blocks row by row, then blue and red for colour), using the scratch samples: a block that
-// does not fit across is left out; one that crosses maxv stops the scan (false), with the
-// blocks before it written.
-[[gnu::always_inline]] inline bool place_mcu(const McuWriter& w, const BlockCoefs* mcu,
-                                             ScanScratch& s, BlockColour& block, std::int32_t x,
-                                             std::int32_t y) {
-  bool chroma_ready = false;
-  for (int by = 0; by < w.v1; ++by) {
-    for (int bx = 0; bx < w.h1; ++bx) {
-      const std::int32_t x0 = x + bx * 8;
-      const std::int32_t y0 = y + by * 8;
-      if (x0 + 8 > w.maxh) continue;
-      if (y0 + 8 > w.maxv) return false;
-      if (!chroma_ready) {
-        if (w.colour) {
-          w.sum(mcu[w.h1 * w.v1], *w.basis, s.samples[4]);
-          w.sum(mcu[w.h1 * w.v1 + 1], *w.basis, s.samples[5]);
-          w.chroma(s.samples[4], s.samples[5], s.chroma);
-        }
-        block.chroma = &s.chroma;
-        chroma_ready = true;
-      }
-      const int k = by * w.h1 + bx;
-      w.sum(mcu[k], *w.basis, s.samples[k]);
-      block.luma = s.samples[k];
-      block.col0 = w.h1 == 2 ? bx * 4 : 0;
-      block.row0 = w.v1 == 2 ? by * 4 : 0;
-      w.convert(block, w.plane.row(y0) + x0, w.plane.stride);
-    }
-  }
-  return true;
-}
+// Writes `count` MCUs of one MCU row, from MCU `first` of the row on, whose top edge is at
+// y. Their dequantised blocks are in `mcus`, `blocks` to an MCU: luminance blocks row by
+// row, then blue and red for colour. A block that does not fit across is left out; one
+// that crosses maxv stops the scan (false), with the blocks before it written. The scratch
+// holds the samples on the way.
+using McuPlacer = bool (*)(const McuWriter& w, const BlockCoefs* mcus, int blocks, int first,
+                           int count, std::int32_t y, ScanScratch& s);
+
+// The fastest version this processor runs, and the portable one.
+McuPlacer select_placer();
+bool place_mcus_generic(const McuWriter& w, const BlockCoefs* mcus, int blocks, int first,
+                        int count, std::int32_t y, ScanScratch& s);
 
 // The outcome of a load whose blocks were all placed, or that stopped at maxv.
 inline LoadResult finish_load(bool stopped, img::ImageStore& store) {

@@ -376,11 +376,10 @@ bool CoefficientDecoder::decode_scan(std::span<const std::uint8_t> file, std::si
       [&](int, std::int16_t* block) { return ac_refine(bits, *ac[0], ss, se, al, eobrun, block); });
 }
 
-bool CoefficientDecoder::place(const McuWriter& writer, ScanScratch& scratch) const {
+bool CoefficientDecoder::place(const McuWriter& writer, McuPlacer placer,
+                               ScanScratch& scratch) const {
   const Plane& luma = planes_[0];
-  BlockColour block{};
-  block.h_shift = luma.h - 1;
-  block.v_shift = luma.v - 1;
+  const int blocks = luma.h * luma.v + (components_ == 3 ? 2 : 0);
   for (std::int32_t my = 0; my < mcu_rows_; ++my) {
     for (std::int32_t mx = 0; mx < mcu_cols_; ++mx) {
       for (int v = 0; v < luma.v; ++v) {
@@ -394,8 +393,7 @@ bool CoefficientDecoder::place(const McuWriter& writer, ScanScratch& scratch) co
         load_block(planes_[1].block(mx, my), planes_[1].quant.data(), scratch.blocks[chroma]);
         load_block(planes_[2].block(mx, my), planes_[2].quant.data(), scratch.blocks[chroma + 1]);
       }
-      if (!place_mcu(writer, scratch.blocks, scratch, block, mx * 8 * luma.h, my * 8 * luma.v))
-        return true;
+      if (!placer(writer, scratch.blocks, blocks, mx, 1, my * 8 * luma.v, scratch)) return true;
     }
   }
   return false;

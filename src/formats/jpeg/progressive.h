@@ -54,7 +54,7 @@ class CoefficientDecoder {
 
   // Places every MCU through `writer` (whose h1, v1 and colour must be those of `mcu()`).
   // Returns true when the placement stopped at maxv.
-  bool place(const McuWriter& writer, ScanScratch& scratch) const;
+  bool place(const McuWriter& writer, McuPlacer placer, ScanScratch& scratch) const;
 
   struct McuShape {
     int h1, v1;  // luminance blocks across and down an MCU

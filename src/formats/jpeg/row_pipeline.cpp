@@ -28,9 +28,6 @@ void RowPipeline::work() {
 }
 
 void RowPipeline::place_rows() {
-  BlockColour block{};
-  block.h_shift = writer_->h1 - 1;
-  block.v_shift = writer_->v1 - 1;
   for (int r = 0;; ++r) {
     // Wait for row r, or for the word that there is none.
     for (;;) {
@@ -45,21 +42,18 @@ void RowPipeline::place_rows() {
     }
     const BlockCoefs* mcu =
         ring_.data() + static_cast<std::size_t>(r % kRing) * row_mcus_ * blocks_;
-    const int count = decoded_[r % kRing];
-    for (int m = 0; m < count; ++m, mcu += blocks_) {
-      if (!place_mcu(*writer_, mcu, scratch_, block, m * 8 * writer_->h1, r * mcu_height_)) {
-        placed_.store(kHalted, std::memory_order_release);
-        placed_.notify_one();
-        return;
-      }
+    if (!place_(*writer_, mcu, blocks_, 0, decoded_[r % kRing], r * mcu_height_, scratch_)) {
+      placed_.store(kHalted, std::memory_order_release);
+      placed_.notify_one();
+      return;
     }
     placed_.store(r + 1, std::memory_order_release);
     placed_.notify_one();
   }
 }
 
-bool RowPipeline::run(ScanState& state, RowDecoder decode, const McuWriter& writer, int rows,
-                      int row_mcus, int mcu_height, Outcome& outcome) {
+bool RowPipeline::run(ScanState& state, RowDecoder decode, McuPlacer place, const McuWriter& writer,
+                      int rows, int row_mcus, int mcu_height, Outcome& outcome) {
   const std::size_t row_blocks = static_cast<std::size_t>(row_mcus) * state.blocks;
   try {
     if (ring_.size() < row_blocks * kRing) ring_.resize(row_blocks * kRing);
@@ -68,6 +62,7 @@ bool RowPipeline::run(ScanState& state, RowDecoder decode, const McuWriter& writ
     return false;
   }
   writer_ = &writer;
+  place_ = place;
   row_mcus_ = row_mcus;
   blocks_ = state.blocks;
   mcu_height_ = mcu_height;

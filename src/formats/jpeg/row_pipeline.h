@@ -28,11 +28,11 @@ class RowPipeline {
     bool damaged;  // an MCU could not be decoded (and no stop came before it)
   };
 
-  // Decodes `rows` rows of `row_mcus` MCUs with `decode` from `state` and places them through
-  // `writer`, MCU row `r` at y = r * mcu_height. The ring is grown on the first frame that
-  // needs more and kept; false when its memory cannot be had (nothing was decoded).
-  bool run(ScanState& state, RowDecoder decode, const McuWriter& writer, int rows, int row_mcus,
-           int mcu_height, Outcome& outcome);
+  // Decodes `rows` rows of `row_mcus` MCUs with `decode` from `state` and places them with
+  // `place` through `writer`, MCU row `r` at y = r * mcu_height. The ring is grown on the first
+  // frame that needs more and kept; false when its memory cannot be had (nothing was decoded).
+  bool run(ScanState& state, RowDecoder decode, McuPlacer place, const McuWriter& writer, int rows,
+           int row_mcus, int mcu_height, Outcome& outcome);
 
  private:
   static constexpr int kRing = 4;  // rows in flight
@@ -45,6 +45,7 @@ class RowPipeline {
 
   // The job, set before it is posted and read by the worker only.
   const McuWriter* writer_ = nullptr;
+  McuPlacer place_ = nullptr;
   int row_mcus_ = 0;
   int blocks_ = 0;
   int mcu_height_ = 0;

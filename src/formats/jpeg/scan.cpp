@@ -127,16 +127,7 @@ LoadResult JpegDecoder::decode_scan(std::span<const std::uint8_t> file, std::siz
       state.steps[b][p] = quant[p] | static_cast<std::uint32_t>(jpeg::kZigzag[p]) << 16;
     }
   }
-  const jpeg::McuWriter writer{store.working(),
-                               store.maxh,
-                               store.maxv,
-                               h1,
-                               v1,
-                               colour,
-                               sum_kernel_,
-                               colour ? colour_kernel_ : grey_kernel_,
-                               chroma_kernel_,
-                               &basis_};
+  const jpeg::McuWriter writer{store.working(), store.maxh, store.maxv, h1, v1, colour, &basis_};
   const std::int32_t width = t.frame_width;
   const std::int32_t height = t.frame_height;
   const int row_mcus = (width + 8 * h1 - 1) / (8 * h1);
@@ -144,7 +135,8 @@ LoadResult JpegDecoder::decode_scan(std::span<const std::uint8_t> file, std::siz
   if (use_two_threads(width, height)) {
     if (!pipeline_) pipeline_.reset(new (std::nothrow) jpeg::RowPipeline);
     jpeg::RowPipeline::Outcome outcome{};
-    if (pipeline_ && pipeline_->run(state, row_decoder_, writer, rows, row_mcus, 8 * v1, outcome)) {
+    if (pipeline_ &&
+        pipeline_->run(state, row_decoder_, placer_, writer, rows, row_mcus, 8 * v1, outcome)) {
       if (outcome.damaged) return {platform::Status::kJpegDecodeError};
       return jpeg::finish_load(outcome.stopped, store);
     }
@@ -152,16 +144,10 @@ LoadResult JpegDecoder::decode_scan(std::span<const std::uint8_t> file, std::siz
 
   const std::size_t row_blocks = static_cast<std::size_t>(row_mcus) * state.blocks;
   if (row_.size() < row_blocks) row_.resize(row_blocks);
-  jpeg::BlockColour block{};
-  block.h_shift = h1 - 1;
-  block.v_shift = v1 - 1;
   for (int r = 0; r < rows; ++r) {
     const int decoded = row_decoder_(state, row_.data(), row_mcus);
-    const jpeg::BlockCoefs* mcu = row_.data();
-    for (int m = 0; m < decoded; ++m, mcu += state.blocks) {
-      if (!jpeg::place_mcu(writer, mcu, scratch_, block, m * 8 * h1, r * 8 * v1)) {
-        return jpeg::finish_load(true, store);
-      }
+    if (!placer_(writer, row_.data(), state.blocks, 0, decoded, r * 8 * v1, scratch_)) {
+      return jpeg::finish_load(true, store);
     }
     if (decoded < row_mcus) return {platform::Status::kJpegDecodeError};
   }
