@@ -10,11 +10,6 @@ namespace formats::jpeg {
 
 struct alignas(64) BasisTable {
   std::int32_t w[64][64];  // w[d][j]: weight of natural coefficient d in sample j
-  // The same weights split into two 16-bit halves that add up to them (floor(w / 2) in the
-  // low half, the rest in the high half), for multiply-and-add instructions on 16-bit pairs:
-  // no weight exceeds 65536 cos^2(pi / 16) < 63100 in size, so each half fits in 16 signed
-  // bits, and a coefficient times both halves stays below 2^31.
-  std::int32_t halves[64][64];
 };
 
 // Builds the table in single precision: entry = 65536 * (s * cos_u) * cos_v rounded to
