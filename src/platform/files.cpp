@@ -182,6 +182,17 @@ bool MappedFile::intact() const {
   return !guarded_ || g_bus.hit == 0;
 }
 
+bool file_identity(const std::string& path, FileIdentity& identity) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return false;
+  identity.device = static_cast<std::uint64_t>(info.st_dev);
+  identity.inode = static_cast<std::uint64_t>(info.st_ino);
+  identity.size = static_cast<std::int64_t>(info.st_size);
+  identity.seconds = static_cast<std::int64_t>(info.st_mtim.tv_sec);
+  identity.nanoseconds = static_cast<std::int64_t>(info.st_mtim.tv_nsec);
+  return true;
+}
+
 bool read_file(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& out) {
   out.clear();
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);

@@ -39,6 +39,17 @@ class MappedFile {
   bool guarded_ = false;
 };
 
+// What tells one state of a file from another without reading it: the device and inode it
+// lives on, its size and its modification time to the nanosecond.
+struct FileIdentity {
+  std::uint64_t device = 0, inode = 0;
+  std::int64_t size = 0, seconds = 0, nanoseconds = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of the file `path` names (following links); false when it cannot be had.
+bool file_identity(const std::string& path, FileIdentity& identity);
+
 // Reads at most `limit` bytes of the regular file `path` into `out` (resized to what was
 // read). False when the name is not a regular file or cannot be read; errno then says why.
 bool read_file(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& out);
