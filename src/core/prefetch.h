@@ -2,7 +2,8 @@
 // F3 or F4 would load next into a plane of its own. The key takes it instead of reading the
 // file when it is that very file, unchanged since it was read (device, inode, size and
 // modification time), and the JPEG decoder's tables are still those its decode started
-// from; the store and the tables then end as a load of the file would leave them.
+// from; the store and the tables then end as a load of the file would leave them. Only BMP
+// and JPEG files are prepared, and only loads that succeed.
 #pragma once
 
 #include <cstdint>
@@ -32,9 +33,9 @@ class Prefetcher {
   // `forward`), decoding from `tables`. Replaces an earlier request.
   void request(const std::string& current, bool forward, const formats::jpeg::Tables& tables);
 
-  // When `name` is prepared for this step and still valid: the prepared picture becomes
-  // store's working image (the planes trade places), `jpeg` takes the tables its decode
-  // left, and the load's result is returned. A preparation of the same step under way is
+  // When `name` is prepared and still valid: what its load wrote is copied into `store`
+  // (the rest of the planes keeps what it held, as after a load), `jpeg` takes the tables
+  // its decode left, and the load's result is returned. A preparation of the same step under way is
   // waited for: it is already part-way. Nothing otherwise.
   std::optional<formats::LoadResult> take(const std::string& current, bool forward,
                                           const std::string& name, img::ImageStore& store,
