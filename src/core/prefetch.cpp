@@ -1,5 +1,8 @@
 #include "core/prefetch.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
@@ -74,6 +77,8 @@ struct Prefetcher::Worker {
 };
 
 void Prefetcher::Worker::run() {
+  // Below the window's thread: a preparation gives way to anything the user waits for.
+  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
   std::unique_lock lock(mutex);
   for (;;) {
     wake.wait(lock, [this] { return stop || pending; });
