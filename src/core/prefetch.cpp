@@ -116,6 +116,7 @@ void Prefetcher::Worker::prepare(const std::string& from, bool ahead) {
     }
     const bool whole = r.message == platform::Status::kFileLoaded && r.name_taken &&
                        file.intact() && find_written();
+    if (!whole) marked = false;  // where a failed load wrote is not known
     const bool unchanged = known && platform::file_identity(name, after) && after == before;
     const std::lock_guard guard(mutex);
     ready = whole && unchanged;

@@ -29,8 +29,8 @@ std::string text(const JpegBuilder& j) {
 std::string colour_jpeg(int q, int dc, bool turned = false) {
   JpegBuilder j;
   if (turned) {
-    j.raw({0xFF, 0xE1, 0, 34, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0,
-           1,    0,    0x12, 0x01, 3, 0, 1,   0,   0,   0,   6,   0,   0, 0, 0, 0, 0, 0});
+    j.raw({0xFF, 0xE1, 0,    34,   'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0,
+           1,    0,    0x12, 0x01, 3,   0,   1,   0,   0, 0, 6,   0,   0,  0, 0, 0, 0, 0});
   }
   j.dqt({{0, JpegBuilder::flat_quant(q)}});
   j.sof0(16, 8, {{1, 0x11, 0}, {2, 0x11, 0}, {3, 0x11, 0}});
@@ -51,14 +51,19 @@ std::string abbreviated_jpeg(int size, int dc) {
   return text(j);
 }
 
-// New tables, then a scan the decoder refuses: "JPEG decode error". With `frame` the size is
-// replaced first, so the picture shows what the working image held.
+// New tables, then "JPEG decode error": with `frame`, a 24 x 24 picture whose scan ends
+// after three blocks (the rest shows what the working image held); without, a scan before
+// any frame.
 std::string damaged_jpeg(int q, bool frame) {
   JpegBuilder j;
   j.dqt({{0, JpegBuilder::flat_quant(q)}});
   j.standard_tables();
   if (frame) j.sof0(24, 24, {{1, 0x11, 0}});
-  j.sos({frame ? 9 : 1});
+  j.sos({1});
+  if (frame) {
+    for (const int d : {9, -7, 5}) j.block({d, {{3, 4}}});
+    j.flush_bits();
+  }
   j.eoi();
   return text(j);
 }
@@ -80,7 +85,7 @@ bool same_plane(img::Plane a, img::Plane b) {
   return std::memcmp(a.row(0), b.row(0), 32 * 32 * sizeof(img::Pixel)) == 0;
 }
 
-enum class Change { kNone, kTouch, kRewrite, kReplace, kOtherTables };
+enum class Change { kNone, kTouch, kRewrite, kReplace, kOtherTables, kOtherWay };
 
 struct Step {
   bool forward;
@@ -114,6 +119,7 @@ TEST(Prefetch, PreparedPicturesEqualDirectLoads) {
   const auto change = [&](Change c, const std::string& next) {
     switch (c) {
       case Change::kNone:
+      case Change::kOtherWay:  // the other direction was prepared
         break;
       case Change::kTouch:
         later(next.c_str(), std::chrono::seconds(1));
@@ -152,15 +158,18 @@ TEST(Prefetch, PreparedPicturesEqualDirectLoads) {
       {false, Change::kOtherTables, false, "d.jpg", Status::kFileLoaded},
       {true, Change::kTouch, false, "e.jpg", Status::kFileLoaded},
       {true, Change::kRewrite, false, "f.jpg", Status::kFileLoaded},
+      {false, Change::kOtherWay, false, "e.jpg", Status::kFileLoaded},  // h failed there
+      {true, Change::kNone, true, "f.jpg", Status::kFileLoaded},
       {true, Change::kNone, false, "f.jpg", Status::kJpegDecodeError},  // past g to h
       {false, Change::kNone, true, "e.jpg", Status::kFileLoaded},
       {false, Change::kNone, true, "d.jpg", Status::kFileLoaded},
   };
   for (const Step& s : steps) {
     SCOPED_TRACE(std::string(s.forward ? "F4 to " : "F3 to ") + s.current);
-    prefetcher.request(current, s.forward, main.jpeg->tables());
+    const bool way = s.change == Change::kOtherWay ? !s.forward : s.forward;
+    prefetcher.request(current, way, main.jpeg->tables());
     // A name the step cannot have waits for its preparation and takes nothing.
-    EXPECT_FALSE(prefetcher.take(current, s.forward, "", *main.store, *main.jpeg));
+    EXPECT_FALSE(prefetcher.take(current, way, "", *main.store, *main.jpeg));
     const std::vector<std::string> names =
         core::names_beyond(core::folder_listing(), current, s.forward);
     change(s.change, names.front());
