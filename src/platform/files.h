@@ -16,7 +16,8 @@
 namespace platform {
 
 // A regular file mapped read-only for as long as the object lives; nothing of it stays in
-// memory afterwards. Folders, named pipes and devices are refused without waiting.
+// memory afterwards. Folders, named pipes and devices are refused without waiting. A few
+// threads may each hold one at once; each is kept from a bus error if its file shrinks.
 class MappedFile {
  public:
   MappedFile() = default;
@@ -36,7 +37,7 @@ class MappedFile {
   std::size_t size_ = 0;
   std::size_t mapped_ = 0;
   bool ok_ = false;
-  bool guarded_ = false;
+  int slot_ = -1;  // the bus-error guard's slot for this mapping, -1 when unguarded
 };
 
 // What tells one state of a file from another without reading it: the device and inode it
