@@ -126,6 +126,11 @@ PassEnd run_pass(App& app) {
     f.present_request = true;
   }
   if (f.present_request) present(app);
+  // Benchmark passes reload the same picture: nothing to prepare.
+  if (f.neighbour_request && f.interaction_mode != core::kBenchmarkMode) {
+    core::prepare_neighbour(app);
+  }
+  f.neighbour_request = false;
 
   for (;;) {
     poll_mouse(app);

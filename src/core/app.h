@@ -30,6 +30,7 @@ struct FrameState {
   bool reprocess_request = true;
   img::Redraw redraw_request = img::Redraw::kNone;
   bool present_request = false;
+  bool neighbour_request = false;  // a load happened: prepare the next picture once shown
   std::uint8_t no_picture = 1;
   std::uint8_t interaction_mode = 0;  // 0 normal, 5 benchmark
   double benchmark_start = 0.0;
@@ -82,6 +83,7 @@ struct App {
   std::string keystroke;
   std::string current_name = "default.bmp";
   std::string requested_name;
+  bool browsing_forward = true;  // F4 was the last browsing key, not F3
   // The picture comes from a load that failed part-way under another name: it is not the
   // current name's picture, so Save refuses to write it there.
   bool broken_picture = false;

@@ -52,17 +52,6 @@ int natural_compare(std::string_view a, std::string_view b) {
   return 0;
 }
 
-// Finds the current name; the position after the last name when it is not listed.
-int find_position(const std::vector<std::string>& listing, const std::string& current) {
-  const auto it = std::find(listing.begin(), listing.end(), current);
-  return static_cast<int>(it - listing.begin());
-}
-
-std::string name_at(const std::vector<std::string>& listing, int position) {
-  if (position < 0 || position >= static_cast<int>(listing.size())) return {};
-  return listing[static_cast<std::size_t>(position)];
-}
-
 }  // namespace
 
 bool natural_less(std::string_view a, std::string_view b) {
@@ -104,30 +93,36 @@ std::vector<std::string> folder_listing(const std::string& folder) {
   return listing;
 }
 
+std::vector<std::string> names_beyond(const std::vector<std::string>& listing,
+                                      const std::string& current, bool forward) {
+  const auto at = std::find(listing.begin(), listing.end(), current);
+  if (forward) return {at == listing.end() ? at : at + 1, listing.end()};
+  return {std::make_reverse_iterator(at), listing.rend()};
+}
+
+namespace {
+
 // The folder is listed once per key press: stepping over many files that are not pictures
 // costs one listing, not one per file. A name that vanished since reads as unrecognised.
-bool previous_file(App& app) {
-  const std::vector<std::string> listing = folder_listing();
-  int position = find_position(listing, app.current_name);
-  while (position > 0) {
-    --position;
-    app.requested_name = name_at(listing, position);
-    load_requested_picture(app);
+bool step(App& app, bool forward) {
+  app.browsing_forward = forward;
+  for (const std::string& name : names_beyond(folder_listing(), app.current_name, forward)) {
+    app.requested_name = name;
+    load_browsed_picture(app);
     if (app.status() != platform::Status::kUnrecognizedFile) return true;
   }
+  if (forward) app.requested_name.clear();  // F4 ran past the last name
   return false;
 }
 
+}  // namespace
+
+bool previous_file(App& app) {
+  return step(app, false);
+}
+
 bool next_file(App& app) {
-  const std::vector<std::string> listing = folder_listing();
-  int position = find_position(listing, app.current_name);
-  for (;;) {
-    ++position;
-    app.requested_name = name_at(listing, position);
-    if (app.requested_name.empty()) return false;
-    load_requested_picture(app);
-    if (app.status() != platform::Status::kUnrecognizedFile) return true;
-  }
+  return step(app, true);
 }
 
 }  // namespace core

@@ -19,6 +19,12 @@ bool natural_less(std::string_view a, std::string_view b);
 // listed, folders included.
 std::vector<std::string> folder_listing(const std::string& folder = ".");
 
+// The names F4 (forward) or F3 tries after `current`, in the order it tries them: those
+// after it in `listing`, or before it nearest first. A current name not in the listing
+// stands after its last name.
+std::vector<std::string> names_beyond(const std::vector<std::string>& listing,
+                                      const std::string& current, bool forward);
+
 // F3 and F4. Each returns true when a picture was loaded (the caller then sets the reprocess
 // request and starts the next pass); false when nothing was loaded and the key passes on.
 bool previous_file(App& app);

@@ -2,10 +2,12 @@
 #include "core/operations.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "core/crop_tool.h"
 #include "core/menu_table.h"
+#include "core/prefetch.h"
 #include "formats/loader.h"
 #include "formats/save.h"
 #include "image/colour_settings.h"
@@ -24,9 +26,11 @@
 namespace core {
 
 // Tables and scratch that live as long as the App: the JPEG decoder (with its basis table,
-// built once), the compose's workspace, the palette list and the multipalette stage.
+// built once), the compose's workspace, the palette list, the multipalette stage and the
+// worker that prepares the next picture.
 struct Engines {
   formats::JpegDecoder jpeg;
+  Prefetcher prefetch;
   img::ComposeWorkspace compose;
   img::PaletteList palette;
   img::Multipalette multipalette;
@@ -42,6 +46,12 @@ bool prepare_engines(App& app, std::string& error) {
       !app.engines->multipalette.reserve(app.store.maxh, app.store.maxv)) {
     error = "cannot allocate the working memory of the view and the palette stage";
     return false;
+  }
+  // The prepared picture and its readers' scratch take two more planes beside the store's
+  // two and undo's two; it is left out when the six do not fit in the machine's memory.
+  const std::uint64_t memory = img::physical_memory_bytes();
+  if (memory == 0 || 3 * History::bytes_for(app.store.maxh, app.store.maxv) <= memory) {
+    app.engines->prefetch.start(app.store.maxh, app.store.maxv, app.settings.orie != 0);
   }
   return true;
 }
@@ -85,9 +95,10 @@ void request_redraw(App& app, img::Redraw redraw) {
 
 }  // namespace
 
-void load_requested_picture(App& app) {
-  const formats::LoadResult r =
-      formats::load_picture(app.requested_name, app.store, app.engines->jpeg);
+namespace {
+
+void take_load_result(App& app, const formats::LoadResult& r) {
+  app.frame.neighbour_request = true;
   app.set_status(r.message);
   if (r.name_taken) {
     app.current_name = app.requested_name;
@@ -99,6 +110,26 @@ void load_requested_picture(App& app) {
     app.history.clear();  // the picture is no longer the one the history started from
     drop_crop_selection(app);
   }
+}
+
+}  // namespace
+
+void load_requested_picture(App& app) {
+  take_load_result(app, formats::load_picture(app.requested_name, app.store, app.engines->jpeg));
+}
+
+void load_browsed_picture(App& app) {
+  const std::optional<formats::LoadResult> prepared = app.engines->prefetch.take(
+      app.current_name, app.browsing_forward, app.requested_name, app.store, app.engines->jpeg);
+  if (prepared) {
+    take_load_result(app, *prepared);
+  } else {
+    load_requested_picture(app);
+  }
+}
+
+void prepare_neighbour(App& app) {
+  app.engines->prefetch.request(app.current_name, app.browsing_forward, app.engines->jpeg.tables());
 }
 
 void run_pipeline(App& app) {

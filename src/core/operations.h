@@ -15,6 +15,12 @@ bool prepare_engines(App& app, std::string& error);
 // Loads the picture named by the requested name into the working image; sets the status
 // message and, when the load got far enough, the current name.
 void load_requested_picture(App& app);
+// The same for F3 and F4: the picture prepared in the background when it is the requested
+// file, unchanged since, and the result is the load's own; otherwise a load of the file.
+void load_browsed_picture(App& app);
+// After a picture is shown: has the picture F3 or F4 (the direction last browsed) would load
+// next prepared in the background.
+void prepare_neighbour(App& app);
 // Rebuilds the processed image from the working image through the enabled stages.
 void run_pipeline(App& app);
 // Composes the view into the back buffer for the pending redraw request.

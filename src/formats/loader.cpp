@@ -13,13 +13,13 @@ namespace formats {
 
 namespace {
 
-enum class Kind { kNone, kBmp, kJpeg, kPng, kGif, kWebp };
-
 bool starts_with(std::span<const std::uint8_t> bytes, std::string_view text, std::size_t at = 0) {
   if (bytes.size() < at + text.size()) return false;
   return std::equal(text.begin(), text.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at),
                     [](char c, std::uint8_t b) { return static_cast<std::uint8_t>(c) == b; });
 }
+
+}  // namespace
 
 Kind kind_of(std::span<const std::uint8_t> bytes) {
   if (starts_with(bytes, "BM")) return Kind::kBmp;
@@ -29,8 +29,6 @@ Kind kind_of(std::span<const std::uint8_t> bytes) {
   if (starts_with(bytes, "RIFF") && starts_with(bytes, "WEBP", 8)) return Kind::kWebp;
   return Kind::kNone;
 }
-
-}  // namespace
 
 LoadResult load_picture(const std::string& path, img::ImageStore& store, JpegDecoder& jpeg) {
   const platform::MappedFile file(path);

@@ -12,6 +12,10 @@
 
 namespace formats {
 
+// What a file is, told by its first bytes.
+enum class Kind { kNone, kBmp, kJpeg, kPng, kGif, kWebp };
+Kind kind_of(std::span<const std::uint8_t> bytes);
+
 // Loads the named file into store.working(), updating store.width/height as the readers
 // say. The file is mapped for the length of the load (platform/files.h): a reader touches
 // only the bytes it needs, and nothing of the file stays in memory afterwards. A file that

@@ -8,22 +8,31 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace platform {
 
 namespace {
 
-// Signal handlers can reach only process-wide state: the one mapping a SIGBUS may hit and
-// the one temporary file an ending signal must remove. Each is set while its object lives.
+// Signal handlers can reach only process-wide state: the mappings a SIGBUS may hit (one per
+// thread that loads, a few at most) and the one temporary file an ending signal must remove.
+// Each is set while its object lives.
+struct BusSlot {
+  std::atomic<const std::uint8_t*> begin{nullptr};
+  std::atomic<std::size_t> size{0};
+  volatile sig_atomic_t hit = 0;  // written and read by the thread that maps
+};
 struct BusGuard {
-  const std::uint8_t* volatile begin = nullptr;
-  volatile std::size_t size = 0;
-  volatile sig_atomic_t hit = 0;
+  std::array<BusSlot, 4> slots;
   std::size_t page = 4096;
+  std::mutex mutex;  // claims and releases of slots, installing and restoring the handler
+  int users = 0;
   struct sigaction previous {};
 };
 BusGuard g_bus;
@@ -41,14 +50,16 @@ TempGuard g_temp;
 // read goes on. Any other fault goes to the handler that was there before.
 void on_bus_error(int, siginfo_t* info, void*) {
   const auto* at = static_cast<const std::uint8_t*>(info->si_addr);
-  const std::uint8_t* begin = g_bus.begin;
-  if (begin != nullptr && at >= begin && at < begin + g_bus.size) {
+  for (BusSlot& slot : g_bus.slots) {
+    const std::uint8_t* begin = slot.begin.load(std::memory_order_acquire);
+    if (begin == nullptr || at < begin || at >= begin + slot.size.load()) continue;
     const std::uint8_t* page = at - (reinterpret_cast<std::uintptr_t>(at) & (g_bus.page - 1));
     if (::mmap(const_cast<std::uint8_t*>(page), g_bus.page, PROT_READ,
                MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
-      g_bus.hit = 1;
+      slot.hit = 1;
       return;
     }
+    break;
   }
   ::sigaction(SIGBUS, &g_bus.previous, nullptr);  // the fault repeats under the old handler
 }
@@ -153,17 +164,24 @@ MappedFile::MappedFile(const std::string& path) {
     data_ = static_cast<const std::uint8_t*>(p);
     size_ = size;
     mapped_ = size;
-    if (g_bus.begin == nullptr) {
+    const std::lock_guard lock(g_bus.mutex);
+    for (std::size_t i = 0; i < g_bus.slots.size() && slot_ < 0; ++i) {
+      if (g_bus.slots[i].begin.load() == nullptr) slot_ = static_cast<int>(i);
+    }
+    if (slot_ >= 0 && g_bus.users == 0) {
       g_bus.page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-      g_bus.hit = 0;
-      g_bus.size = size;
-      g_bus.begin = data_;
       struct sigaction action {};
       action.sa_sigaction = on_bus_error;
       action.sa_flags = SA_SIGINFO;
       sigemptyset(&action.sa_mask);
-      guarded_ = ::sigaction(SIGBUS, &action, &g_bus.previous) == 0;
-      if (!guarded_) g_bus.begin = nullptr;
+      if (::sigaction(SIGBUS, &action, &g_bus.previous) != 0) slot_ = -1;
+    }
+    if (slot_ >= 0) {
+      BusSlot& slot = g_bus.slots[static_cast<std::size_t>(slot_)];
+      ++g_bus.users;
+      slot.hit = 0;
+      slot.size.store(size);
+      slot.begin.store(data_, std::memory_order_release);
     }
   }
   ::close(fd);
@@ -171,15 +189,27 @@ MappedFile::MappedFile(const std::string& path) {
 }
 
 MappedFile::~MappedFile() {
-  if (guarded_) {
-    ::sigaction(SIGBUS, &g_bus.previous, nullptr);
-    g_bus.begin = nullptr;
+  if (slot_ >= 0) {
+    const std::lock_guard lock(g_bus.mutex);
+    g_bus.slots[static_cast<std::size_t>(slot_)].begin.store(nullptr);
+    if (--g_bus.users == 0) ::sigaction(SIGBUS, &g_bus.previous, nullptr);
   }
   if (mapped_ > 0) ::munmap(const_cast<std::uint8_t*>(data_), mapped_);
 }
 
 bool MappedFile::intact() const {
-  return !guarded_ || g_bus.hit == 0;
+  return slot_ < 0 || g_bus.slots[static_cast<std::size_t>(slot_)].hit == 0;
+}
+
+bool file_identity(const std::string& path, FileIdentity& identity) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return false;
+  identity.device = static_cast<std::uint64_t>(info.st_dev);
+  identity.inode = static_cast<std::uint64_t>(info.st_ino);
+  identity.size = static_cast<std::int64_t>(info.st_size);
+  identity.seconds = static_cast<std::int64_t>(info.st_mtim.tv_sec);
+  identity.nanoseconds = static_cast<std::int64_t>(info.st_mtim.tv_nsec);
+  return true;
 }
 
 bool read_file(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& out) {

@@ -16,7 +16,8 @@
 namespace platform {
 
 // A regular file mapped read-only for as long as the object lives; nothing of it stays in
-// memory afterwards. Folders, named pipes and devices are refused without waiting.
+// memory afterwards. Folders, named pipes and devices are refused without waiting. A few
+// threads may each hold one at once; each is kept from a bus error if its file shrinks.
 class MappedFile {
  public:
   MappedFile() = default;
@@ -36,8 +37,19 @@ class MappedFile {
   std::size_t size_ = 0;
   std::size_t mapped_ = 0;
   bool ok_ = false;
-  bool guarded_ = false;
+  int slot_ = -1;  // the bus-error guard's slot for this mapping, -1 when unguarded
 };
+
+// What tells one state of a file from another without reading it: the device and inode it
+// lives on, its size and its modification time to the nanosecond.
+struct FileIdentity {
+  std::uint64_t device = 0, inode = 0;
+  std::int64_t size = 0, seconds = 0, nanoseconds = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of the file `path` names (following links); false when it cannot be had.
+bool file_identity(const std::string& path, FileIdentity& identity);
 
 // Reads at most `limit` bytes of the regular file `path` into `out` (resized to what was
 // read). False when the name is not a regular file or cannot be read; errno then says why.

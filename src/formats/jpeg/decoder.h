@@ -37,6 +37,8 @@ class JpegDecoder {
 
   const jpeg::BasisTable& basis() const { return basis_; }
   const jpeg::Tables& tables() const { return tables_; }
+  // Puts the tables as another decoder left them: a later file decodes as it would there.
+  void set_tables(const jpeg::Tables& tables) { tables_ = tables; }
   // Whether an Exif orientation tag turns the decoded picture upright (on by default).
   void set_upright(bool on) { upright_ = on; }
   // Switches to the portable kernels (tests compare them with the fast ones).
