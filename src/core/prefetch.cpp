@@ -187,6 +187,8 @@ bool Prefetcher::start(std::int32_t maxh, std::int32_t maxv, bool upright) {
   if (!w->store.allocate(maxh, maxv, error)) return false;
   w->written.assign(static_cast<std::size_t>(maxv), 0);
   w->jpeg.set_upright(upright);
+  // The background decode keeps to one core: the other stays with the window.
+  w->jpeg.set_threads(1);
   w->thread = std::thread([p = w.get()] { p->run(); });
   worker_ = std::move(w);
   return true;
