@@ -198,7 +198,15 @@ LoadResult JpegDecoder::decode(std::span<const std::uint8_t> file, img::ImageSto
       case marker::kProgressiveFrame: {
         if (scans_begun) return fail();
         const FrameRead read = read_coefficient_frame(in, tables_, store);
-        if (read == FrameRead::kTooLarge) return {Status::kSizeTooLarge, false};
+        if (read == FrameRead::kTooLarge) {
+          // Refused before anything changes; but an earlier frame header of this file has
+          // already set the size, which must stay inside the store.
+          if (size_replaced) {
+            store.width = std::min(store.width, store.maxh);
+            store.height = std::min(store.height, store.maxv);
+          }
+          return {Status::kSizeTooLarge, false};
+        }
         if (read == FrameRead::kRefused) return fail();
         size_replaced = true;
         frame = kind == marker::kExtendedFrame ? Frame::kSequential : Frame::kProgressive;
