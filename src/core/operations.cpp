@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "core/crop_tool.h"
@@ -27,10 +28,11 @@ namespace core {
 
 // Tables and scratch that live as long as the App: the JPEG decoder (with its basis table,
 // built once), the compose's workspace, the palette list, the multipalette stage and the
-// worker that prepares the next picture.
+// workers that prepare the next picture and the one before.
 struct Engines {
   formats::JpegDecoder jpeg;
-  Prefetcher prefetch;
+  Prefetcher prefetch;       // in the browsing direction
+  Prefetcher prefetch_back;  // the other way, when memory and a second core allow
   img::ComposeWorkspace compose;
   img::PaletteList palette;
   img::Multipalette multipalette;
@@ -48,10 +50,16 @@ bool prepare_engines(App& app, std::string& error) {
     return false;
   }
   // The prepared picture and its readers' scratch take two more planes beside the store's
-  // two and undo's two; it is left out when the six do not fit in the machine's memory.
+  // two and undo's two; it is left out when the six do not fit in the machine's memory. The
+  // picture the other way takes two more again, and a second core so that it never slows
+  // the first.
   const std::uint64_t memory = img::physical_memory_bytes();
-  if (memory == 0 || 3 * History::bytes_for(app.store.maxh, app.store.maxv) <= memory) {
+  const std::uint64_t two_planes = History::bytes_for(app.store.maxh, app.store.maxv);
+  if (memory == 0 || 3 * two_planes <= memory) {
     app.engines->prefetch.start(app.store.maxh, app.store.maxv, app.settings.orie != 0);
+    if ((memory == 0 || 4 * two_planes <= memory) && std::thread::hardware_concurrency() >= 2) {
+      app.engines->prefetch_back.start(app.store.maxh, app.store.maxv, app.settings.orie != 0);
+    }
   }
   return true;
 }
@@ -119,8 +127,14 @@ void load_requested_picture(App& app) {
 }
 
 void load_browsed_picture(App& app) {
-  const std::optional<formats::LoadResult> prepared = app.engines->prefetch.take(
-      app.current_name, app.browsing_forward, app.requested_name, app.store, app.engines->jpeg);
+  Engines& e = *app.engines;
+  // Each worker answers only for the step it prepared.
+  std::optional<formats::LoadResult> prepared = e.prefetch.take(
+      app.current_name, app.browsing_forward, app.requested_name, app.store, e.jpeg);
+  if (!prepared) {
+    prepared = e.prefetch_back.take(app.current_name, app.browsing_forward, app.requested_name,
+                                    app.store, e.jpeg);
+  }
   if (prepared) {
     take_load_result(app, *prepared);
   } else {
@@ -129,7 +143,9 @@ void load_browsed_picture(App& app) {
 }
 
 void prepare_neighbour(App& app) {
-  app.engines->prefetch.request(app.current_name, app.browsing_forward, app.engines->jpeg.tables());
+  Engines& e = *app.engines;
+  e.prefetch.request(app.current_name, app.browsing_forward, e.jpeg.tables());
+  e.prefetch_back.request(app.current_name, !app.browsing_forward, e.jpeg.tables());
 }
 
 void run_pipeline(App& app) {

@@ -2,9 +2,10 @@
 """Time from an F4 key press to the next picture on screen, in the real window.
 
 Run under a virtual display whose screen holds the window at scale 1:
-  xvfb-run -s "-screen 0 800x600x24" tools/scripts/f4-latency.py BINARY FOLDER FIRST [PRESSES]
+  xvfb-run -s "-screen 0 800x600x24" tools/scripts/f4-latency.py BINARY FOLDER FIRST [PRESSES [KEYS]]
 
-Starts BINARY in FOLDER on the picture FIRST, then sends F4 once a second through the XTEST
+Starts BINARY in FOLDER on the picture FIRST, then sends F4 (or the keys of KEYS in turn,
+such as "F4,F4,F3") once a second through the XTEST
 extension and polls a strip of the window across its middle until it changes (so the
 pictures in FOLDER must differ there; a small strip keeps the polling from loading the
 display server). Prints each latency, their
@@ -39,6 +40,7 @@ x11.XFlush.argtypes = [ctypes.c_void_p]
 x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
 xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
 
+XK_F3 = 0xFFC0
 XK_F4 = 0xFFC1
 ZPIXMAP = 2
 
@@ -90,6 +92,7 @@ def cpu_seconds(pid):
 def main():
     binary, folder, first = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3]
     presses = int(sys.argv[4]) if len(sys.argv) > 4 else 10
+    pattern = sys.argv[5] if len(sys.argv) > 5 else "F4"  # e.g. "F4,F3": forward, then back
     program = subprocess.Popen([binary, first], cwd=folder)
     dpy = x11.XOpenDisplay(None)
     root = x11.XDefaultRootWindow(dpy)
@@ -104,9 +107,12 @@ def main():
         sys.exit("no window")
     time.sleep(2.0)
     first_rss = rss_kib(program.pid)
-    keycode = x11.XKeysymToKeycode(dpy, XK_F4)
+    keys = [XK_F4 if k.strip().upper() == "F4" else XK_F3 for k in pattern.split(",")]
     latencies = []
-    for _ in range(presses):
+    by_key = {}
+    for press in range(presses):
+        keysym = keys[press % len(keys)]
+        keycode = x11.XKeysymToKeycode(dpy, keysym)
         before = grab(dpy, window)
         start = time.perf_counter()
         xtst.XTestFakeKeyEvent(dpy, keycode, 1, 0)
@@ -116,6 +122,7 @@ def main():
             if time.perf_counter() - start > 2.0:
                 break
         latencies.append((time.perf_counter() - start) * 1000.0)
+        by_key.setdefault("F4" if keysym == XK_F4 else "F3", []).append(latencies[-1])
         time.sleep(max(0.0, 1.0 - (time.perf_counter() - start)))
     time.sleep(2.0)
     idle_start = cpu_seconds(program.pid)
@@ -126,6 +133,9 @@ def main():
     program.wait()
     print("latencies ms:", " ".join(f"{v:.1f}" for v in latencies))
     print(f"median {statistics.median(latencies):.1f} ms, max {max(latencies):.1f} ms")
+    if len(by_key) > 1:
+        for key, values in sorted(by_key.items()):
+            print(f"  {key}: median {statistics.median(values):.1f} ms, max {max(values):.1f} ms")
     print(f"VmRSS first picture {first_rss // 1024} MiB, after stepping {last_rss // 1024} MiB")
     print(f"processor time over 10 s idle: {idle:.2f} s")
 
