@@ -37,7 +37,8 @@ img::Pixel colour_pixel_reference(const std::int32_t* luma, const std::int32_t* 
                                   const std::int32_t* cr, int h1, int v1, int bx, int by, int r,
                                   int c);
 
-// Writes the block's 64 pixels at `out` (row stride in pixel words).
+// Writes the block's 64 pixels at `out` (row stride in pixel words). (The placement of MCU
+// rows inlines the same bodies; these calls check them one block at a time.)
 using ColourKernel = void (*)(const BlockColour& block, img::Pixel* out, std::int32_t stride);
 
 void colour_block_generic(const BlockColour& block, img::Pixel* out, std::int32_t stride);

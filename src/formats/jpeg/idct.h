@@ -21,6 +21,7 @@ void build_basis_table(BasisTable& table);
 void sum_basis_reference(const std::int16_t* coef, const BasisTable& table, std::int32_t* samples);
 
 // The same sum over the listed coefficients of a block. `samples` must be 64-byte aligned.
+// (The placement of MCU rows inlines the same body; these calls check it one block at a time.)
 using SumKernel = void (*)(const BlockCoefs& block, const BasisTable& table, std::int32_t* samples);
 
 void sum_basis_generic(const BlockCoefs& block, const BasisTable& table, std::int32_t* samples);
