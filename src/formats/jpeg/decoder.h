@@ -1,8 +1,9 @@
 // The JPEG decoder: baseline files in one pass, extended sequential and progressive ones
 // scan by scan. Its tables (quantisation, Huffman, components) persist from one file to the
 // next, as the format allows a file to rely on them; the basis table is built once; all
-// scratch is held here, so a decode allocates nothing (the coefficient buffer of the
-// scan-by-scan frames only at the first such file, or for a larger store).
+// scratch is held here, so a decode allocates nothing once it has what it needs (the row of
+// coefficient blocks, the two-thread ring and its worker at the first frame that needs more,
+// the coefficient buffer of the scan-by-scan frames at the first such file or larger store).
 #pragma once
 
 #include <array>

@@ -1,7 +1,6 @@
 #include "formats/jpeg/idct.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "formats/jpeg/kernel_bodies.h"
 

@@ -130,13 +130,17 @@ LoadResult JpegDecoder::decode(std::span<const std::uint8_t> file, img::ImageSto
   bool scans_begun = false;    // coefficients stored by a scan of a scan-by-scan frame
   int orientation = 1;         // from the first Exif block that has one
 
-  // What the scans of a scan-by-scan frame gave is shown even when a later part fails.
-  const auto fail = [&]() {
-    if (scans_begun) place_coefficients(store);
+  // A size set by a frame header of this file stays inside the store when the load ends early.
+  const auto limit_size = [&]() {
     if (size_replaced) {
       store.width = std::min(store.width, store.maxh);
       store.height = std::min(store.height, store.maxv);
     }
+  };
+  // What the scans of a scan-by-scan frame gave is shown even when a later part fails.
+  const auto fail = [&]() {
+    if (scans_begun) place_coefficients(store);
+    limit_size();
     return LoadResult{Status::kJpegDecodeError, false, size_replaced};
   };
 
@@ -198,13 +202,8 @@ LoadResult JpegDecoder::decode(std::span<const std::uint8_t> file, img::ImageSto
       case marker::kProgressiveFrame: {
         if (scans_begun) return fail();
         const FrameRead read = read_coefficient_frame(in, tables_, store);
-        if (read == FrameRead::kTooLarge) {
-          // Refused before anything changes; but an earlier frame header of this file has
-          // already set the size, which must stay inside the store.
-          if (size_replaced) {
-            store.width = std::min(store.width, store.maxh);
-            store.height = std::min(store.height, store.maxv);
-          }
+        if (read == FrameRead::kTooLarge) {  // refused before anything changes
+          limit_size();                      // but an earlier frame header may have set the size
           return {Status::kSizeTooLarge, false};
         }
         if (read == FrameRead::kRefused) return fail();

@@ -1,6 +1,6 @@
 #include "formats/jpeg/row_pipeline.h"
 
-#include <new>
+#include <exception>
 
 namespace formats::jpeg {
 

@@ -1,6 +1,5 @@
 // Scan decoding: Huffman symbols and values, coefficient blocks with DC prediction, the
 // MCU walk with restarts, and placement of each MCU row into the working image.
-#include <algorithm>
 #include <new>
 #include <thread>
 
